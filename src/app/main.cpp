@@ -1,0 +1,5 @@
+// Program entry of web2arc.
+int main()
+{
+    return 0;
+}

@@ -1,0 +1,112 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <mutex>
+#include <vector>
+
+class TkvConvertorClass; // the converter factory, defined by the conversion layer
+class TkvPropList;
+
+/// Asks the user for a file. The window implements it with real dialogs; tests answer it directly.
+class TkvChooser
+{
+public:
+    virtual ~TkvChooser() = default;
+    /// Shows an open-file chooser. On confirm, sets `path` (several files each followed by CR LF when
+    /// `multiple`) and returns true; on cancel leaves `path` unchanged and returns false.
+    virtual bool OpenFileDialog(const QString &filter, QString &path, bool multiple) = 0;
+    /// Shows a save-file chooser that adds `defaultExt` and asks before replacing a file.
+    virtual bool SaveFileDialog(const QString &filter, const QString &defaultExt, QString &path) = 0;
+};
+
+/// The current batch project: ordered name=value lines read by key with per-key types and defaults,
+/// the project file, the inline command-line options, the recent-projects list and the product
+/// descriptor.
+///
+/// Thread safety: `Options` is guarded by a mutex, so the search and worker threads may call the
+/// getters while the window thread changes the project; every getter sees the options either before
+/// or after a change. All other members are written by the main thread only (start-up, commands).
+class TkvProject
+{
+public:
+    /// Reads the recent-projects list (any failure leaves it empty).
+    TkvProject();
+    /// Unbinds the controls and writes the recent-projects list (failures are swallowed).
+    ~TkvProject();
+
+    // ---- product descriptor (set once at start-up) ----
+    const TkvConvertorClass *ConverterClass = nullptr;
+    bool TargetFollowsSource = true;
+    bool OverwriteDefault = true;
+    QString ProjectExt;
+    QString ProjectFilter;
+    QString ShortName;
+    QChar PathDelim = QChar('/');
+    QString Title;
+    QString OpenFilter;
+    QString FileMask;
+    QString TargetExt;
+    QString Version;
+
+    // ---- project state (main thread) ----
+    QString ProjectFile;
+    QString InlineOptions;
+    QStringList RecentFiles;
+    TkvChooser *Chooser = nullptr; ///< not owned; may be null (then the asking commands do nothing)
+
+    // ---- options (any thread) ----
+    QString GetOption(const QString &key) const;
+    void SetOption(const QString &key, const QString &value);
+    QString OptionsText() const;            ///< every line followed by CR LF
+    void SetOptionsText(const QString &text); ///< split at CR LF, CR or LF
+    QStringList OptionLines() const;
+
+    QString GetSource() const;
+    QString GetTarget() const;
+    bool GetSubdir() const;
+    int GetThreadsCount() const;
+    int GetIsOverwrite() const; ///< 0 keep both, 1 overwrite, 9 skip
+    bool GetKeepFileTime() const;
+    bool GetKeepTargetSubdirs() const;
+    bool GetDeleteSource() const;
+    QString GetRenameSource() const;
+    bool GetPureConsole() const;
+    int GetDaemon() const;
+    bool GetRunAndClose() const;
+    QString GetTargetDir() const;
+
+    // ---- typed reading, as every getter does it ----
+    static bool ReadBoolean(const QString &text, bool defaultValue);
+    static int ReadInteger(const QString &text, int defaultValue);
+
+    // ---- project commands (main thread) ----
+    /// Returns false when the process should end at once (the I and U switches).
+    bool ParseCommandLine(const QString &firstParam);
+    void LoadStartProject();
+    void OpenProject(bool silent);
+    void NewProject();
+    void StoreOptions(bool writeFile); ///< throws std::runtime_error "Cannot create file ..." on failure
+    void SaveProject();
+    void SaveProjectAs();
+    bool IsProjectFile(const QString &path) const;
+    void AddRecent();
+    QString RecentListPath() const;
+    QString DefaultProjectPath() const;
+
+    // ---- control binding (window thread; do nothing while no control is bound) ----
+    void BindControl(QObject *control);
+    void OptionsToControls();
+    void ControlsToOptions();
+    void UnbindControls();
+
+private:
+    mutable std::mutex optionsLock;
+    QStringList Options;
+    std::vector<QObject *> BoundControls;
+};
+
+/// The one process-wide store, created at start-up; tests create their own and set it.
+extern TkvProject *Project;
