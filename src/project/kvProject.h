@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -97,15 +99,29 @@ public:
     QString DefaultProjectPath() const;
 
     // ---- control binding (window thread; do nothing while no control is bound) ----
+    /// Binds a control whose objectName is a kind letter plus the option key ("eSource") and whose
+    /// dynamic property "hint" names the property carrying its value ("Text"). Not owned; a control
+    /// destroyed before the store is skipped.
     void BindControl(QObject *control);
     void OptionsToControls();
     void ControlsToOptions();
+    /// Sets the dynamic property "tag" of every bound control whose tag is positive back to -1 and
+    /// forgets the bound controls.
     void UnbindControls();
 
+    /// Replaces every line at once (the options dialog, tests).
+    void SetOptionLines(const QStringList &lines);
+
 private:
+    /// The binding of a control: found through its "tag" (index + 1 into PropLists), created on first use.
+    TkvPropList *BindingOf(QObject *control);
+    void LoadRecent();
+    void SaveRecent() const;
+
     mutable std::mutex optionsLock;
     QStringList Options;
-    std::vector<QObject *> BoundControls;
+    std::vector<QPointer<QObject>> BoundControls;
+    std::vector<std::unique_ptr<TkvPropList>> PropLists; ///< bindings, alive as long as the store
 };
 
 /// The one process-wide store, created at start-up; tests create their own and set it.
