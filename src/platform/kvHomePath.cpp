@@ -14,6 +14,14 @@ QString environment(const char *name)
     return value ? QFile::decodeName(value) : QString();
 }
 
+QString withoutTrailingSlash(QString path)
+{
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/'))) {
+        path.chop(1);
+    }
+    return path == QLatin1String("/") ? QString() : path;
+}
+
 QString userHome()
 {
     QString home = environment("HOME");
@@ -22,21 +30,7 @@ QString userHome()
             home = QFile::decodeName(entry->pw_dir);
         }
     }
-    if (home.isEmpty()) {
-        home = QStringLiteral("/tmp");
-    }
-    while (home.size() > 1 && home.endsWith(QLatin1Char('/'))) {
-        home.chop(1);
-    }
-    return home;
-}
-
-QString withoutTrailingSlash(QString path)
-{
-    while (path.size() > 1 && path.endsWith(QLatin1Char('/'))) {
-        path.chop(1);
-    }
-    return path == QLatin1String("/") ? QString() : path;
+    return home.isEmpty() ? QStringLiteral("/tmp") : withoutTrailingSlash(home);
 }
 
 } // namespace

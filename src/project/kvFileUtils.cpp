@@ -1,0 +1,45 @@
+#include "kvFileUtils.h"
+
+#include "kvPath.h"
+#include "kvTextFile.h"
+
+#include <QtEndian>
+
+#include <stdexcept>
+
+namespace {
+
+void requireUnitSize(int unitSize)
+{
+    if (unitSize != 2) {
+        throw std::invalid_argument("Only 2-byte text units (UTF-16LE) are supported.");
+    }
+}
+
+} // namespace
+
+QString TkvFileUtils::ReadFileText(const QString &path, int unitSize)
+{
+    requireUnitSize(unitSize);
+    const QByteArray bytes = TkvTextFile::ReadBytes(path);
+    const qsizetype units = bytes.size() / 2;
+    QString text(units, Qt::Uninitialized);
+    for (qsizetype i = 0; i < units; ++i) {
+        text[i] = QChar(qFromLittleEndian<quint16>(bytes.constData() + 2 * i));
+    }
+    return text;
+}
+
+void TkvFileUtils::WriteFileText(const QString &path, const QString &text, int unitSize, bool append)
+{
+    requireUnitSize(unitSize);
+    const QString folder = TkvPath::FolderPart(path);
+    if (!folder.isEmpty()) {
+        TkvPath::ForceFolders(folder);
+    }
+    QByteArray bytes(text.size() * 2, Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        qToLittleEndian<quint16>(text.at(i).unicode(), bytes.data() + 2 * i);
+    }
+    TkvTextFile::WriteBytes(path, bytes, append);
+}

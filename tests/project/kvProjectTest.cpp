@@ -1,0 +1,201 @@
+// The rules of the option lines and the typed getters.
+#include "kvProjectFixture.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+using KvProjectTest = KvProjectFixture;
+
+TEST_F(KvProjectTest, NamesMatchWithoutRegardToCaseButAreNeverTrimmed)
+{
+    store->SetOptionsText(QStringLiteral("source=/a\r\nTarget =/t\r\n=nameless\r\nplain line\r\n"));
+    EXPECT_EQ(store->GetSource(), QStringLiteral("/a"));
+    EXPECT_EQ(store->GetOption(QStringLiteral("SOURCE")), QStringLiteral("/a"));
+    EXPECT_EQ(store->GetTarget(), QString()); // "Target " is another name
+    EXPECT_EQ(store->GetOption(QStringLiteral("Target ")), QStringLiteral("/t"));
+    EXPECT_EQ(store->GetOption(QStringLiteral("plain line")), QString());
+    EXPECT_EQ(store->GetOption(QStringLiteral("Missing")), QString());
+}
+
+TEST_F(KvProjectTest, ValueIsEverythingAfterTheFirstEqualsSign)
+{
+    store->SetOptionsText(QStringLiteral("RegExt=a=b==c"));
+    EXPECT_EQ(store->GetOption(QStringLiteral("RegExt")), QStringLiteral("a=b==c"));
+}
+
+TEST_F(KvProjectTest, FirstOfDuplicateLinesIsReadAndReplacedInPlace)
+{
+    store->SetOptionsText(QStringLiteral("A=1\nSource=/first\nB=2\nSource=/second\n"));
+    EXPECT_EQ(store->GetSource(), QStringLiteral("/first"));
+    store->SetOption(QStringLiteral("SOURCE"), QStringLiteral("/new"));
+    EXPECT_EQ(store->OptionLines(), QStringList({QStringLiteral("A=1"), QStringLiteral("SOURCE=/new"),
+                                                 QStringLiteral("B=2"), QStringLiteral("Source=/second")}));
+    store->SetOption(QStringLiteral("Source"), QString()); // deletes the first only
+    EXPECT_EQ(store->GetSource(), QStringLiteral("/second"));
+}
+
+TEST_F(KvProjectTest, WritingAppendsNewKeysAndEmptyValueDeletesTheLine)
+{
+    store->SetOptionsText(QStringLiteral("no equals here\nTarget=/t"));
+    store->SetOption(QStringLiteral("Subdir"), QStringLiteral("1"));
+    store->SetOption(QStringLiteral("Target"), QString());
+    store->SetOption(QStringLiteral("Absent"), QString());
+    EXPECT_EQ(store->OptionLines(), QStringList({QStringLiteral("no equals here"), QStringLiteral("Subdir=1")}));
+    EXPECT_EQ(store->GetTarget(), QString());
+    EXPECT_EQ(store->OptionsText(), QStringLiteral("no equals here\r\nSubdir=1\r\n"));
+}
+
+TEST_F(KvProjectTest, TextSplitsAtEveryLineBreakKindWithoutTrailingEmptyLine)
+{
+    store->SetOptionsText(QStringLiteral("A=1\r\nB=2\rC=3\nD=4\r\n\r\nE=5\r\n"));
+    EXPECT_EQ(store->OptionLines(), QStringList({QStringLiteral("A=1"), QStringLiteral("B=2"), QStringLiteral("C=3"),
+                                                 QStringLiteral("D=4"), QString(), QStringLiteral("E=5")}));
+    store->SetOptionsText(QString());
+    EXPECT_TRUE(store->OptionLines().isEmpty());
+    store->SetOptionsText(QStringLiteral("\n"));
+    EXPECT_EQ(store->OptionLines(), QStringList({QString()}));
+}
+
+TEST(KvProjectReadTest, BooleanNumbersWordsAndDefaults)
+{
+    for (const char *yes : {"1", "-1", "2.5", " 7 ", "0.1", "1e3", "true", "TRUE", "tRuE"}) {
+        EXPECT_TRUE(TkvProject::ReadBoolean(QString::fromLatin1(yes), false)) << yes;
+    }
+    for (const char *no : {"0", "-0", "0.0", "0e5", "false", "FALSE"}) {
+        EXPECT_FALSE(TkvProject::ReadBoolean(QString::fromLatin1(no), true)) << no;
+    }
+    for (const char *other : {"", "yes", "no", " true", "1x", "e5", ".", "1e", "--1", "nan", "inf"}) {
+        EXPECT_TRUE(TkvProject::ReadBoolean(QString::fromLatin1(other), true)) << other;
+        EXPECT_FALSE(TkvProject::ReadBoolean(QString::fromLatin1(other), false)) << other;
+    }
+}
+
+TEST(KvProjectReadTest, IntegerDecimalAndHexForms)
+{
+    struct Case
+    {
+        const char *text;
+        int expected;
+    };
+    const Case cases[] = {
+        {"42", 42},           {"  42", 42},           {"+7", 7},
+        {"-7", -7},           {"007", 7},             {"$1F", 31},
+        {"x1f", 31},          {"X10", 16},            {"0x10", 16},
+        {"0XfF", 255},        {"-$10", -16},          {"$FFFFFFFF", -1},
+        {"$7FFFFFFF", 2147483647}, {"$80000000", -2147483647 - 1}, {"2147483647", 2147483647},
+        {"-2147483648", -2147483647 - 1}, {"0", 0},   {"-0", 0},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(TkvProject::ReadInteger(QString::fromLatin1(c.text), -99), c.expected) << c.text;
+    }
+    for (const char *bad : {"", " ", "abc", "42 ", "4 2", "2147483648", "-2147483649", "99999999999999999999",
+                            "$", "0x", "x", "$123456789", "$G", "1.5", "--1", "+", "$-1", "0x-1"}) {
+        EXPECT_EQ(TkvProject::ReadInteger(QString::fromLatin1(bad), -99), -99) << bad;
+    }
+}
+
+TEST_F(KvProjectTest, GettersUseTheirDefaults)
+{
+    EXPECT_EQ(store->GetSource(), QString());
+    EXPECT_FALSE(store->GetSubdir());
+    EXPECT_EQ(store->GetThreadsCount(), 1);
+    EXPECT_EQ(store->GetIsOverwrite(), 1);
+    EXPECT_FALSE(store->GetKeepFileTime());
+    EXPECT_TRUE(store->GetKeepTargetSubdirs());
+    EXPECT_FALSE(store->GetDeleteSource());
+    EXPECT_EQ(store->GetRenameSource(), QString());
+    EXPECT_FALSE(store->GetPureConsole());
+    EXPECT_EQ(store->GetDaemon(), 0);
+    EXPECT_FALSE(store->GetRunAndClose());
+
+    store->SetOptionsText(QStringLiteral("ThreadsCount=abc\nKeepTargetSubdirs=0\nSubdir=-1\nRenameSource=.done\n"
+                                         "KeepFileTime=TRUE\nDeleteSource=1\nThreadsCount=3"));
+    EXPECT_EQ(store->GetThreadsCount(), 1); // the first line counts, and it does not parse
+    EXPECT_FALSE(store->GetKeepTargetSubdirs());
+    EXPECT_TRUE(store->GetSubdir());
+    EXPECT_TRUE(store->GetKeepFileTime());
+    EXPECT_TRUE(store->GetDeleteSource());
+    EXPECT_EQ(store->GetRenameSource(), QStringLiteral(".done"));
+}
+
+TEST_F(KvProjectTest, IsOverwriteIsTriState)
+{
+    const struct
+    {
+        const char *value;
+        int expected;
+    } cases[] = {{"skip", 9}, {"SKIP", 9}, {"sKiP", 9}, {"0", 0}, {"false", 0}, {"1", 1}, {"yes", 1}, {"skip ", 1}};
+    for (const auto &c : cases) {
+        store->SetOption(QStringLiteral("IsOverwrite"), QString::fromLatin1(c.value));
+        EXPECT_EQ(store->GetIsOverwrite(), c.expected) << c.value;
+    }
+    store->OverwriteDefault = false;
+    store->SetOption(QStringLiteral("IsOverwrite"), QStringLiteral("yes"));
+    EXPECT_EQ(store->GetIsOverwrite(), 0);
+    store->SetOption(QStringLiteral("IsOverwrite"), QString());
+    EXPECT_EQ(store->GetIsOverwrite(), 0);
+}
+
+TEST_F(KvProjectTest, RunAndCloseFollowsPureConsoleAndDaemon)
+{
+    store->SetOptionsText(QStringLiteral("Daemon=5000"));
+    EXPECT_TRUE(store->GetRunAndClose());
+    store->SetOptionsText(QStringLiteral("Daemon=-5"));
+    EXPECT_FALSE(store->GetRunAndClose());
+    store->SetOptionsText(QStringLiteral("PureConsole=true"));
+    EXPECT_TRUE(store->GetRunAndClose());
+    store->SetOptionsText(QStringLiteral("RunAndClose=1\nPureConsole=0"));
+    EXPECT_TRUE(store->GetRunAndClose());
+}
+
+TEST_F(KvProjectTest, TargetDirCreatesTheFolderAndEndsWithTheDelimiter)
+{
+    EXPECT_EQ(store->GetTargetDir(), QString());
+    EXPECT_EQ(QDir(home.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+
+    const QString target = HomeFile(QStringLiteral("out/deep/er"));
+    store->SetOption(QStringLiteral("Target"), target);
+    EXPECT_EQ(store->GetTargetDir(), target + QLatin1Char('/'));
+    EXPECT_TRUE(QFileInfo(target).isDir());
+    store->SetOption(QStringLiteral("Target"), target + QLatin1Char('/'));
+    EXPECT_EQ(store->GetTargetDir(), target + QLatin1Char('/'));
+
+    // A folder that cannot be made (its parent is a regular file) is still returned.
+    WriteAll(HomeFile(QStringLiteral("file")), "x");
+    store->SetOption(QStringLiteral("Target"), HomeFile(QStringLiteral("file/sub")));
+    EXPECT_EQ(store->GetTargetDir(), HomeFile(QStringLiteral("file/sub/")));
+}
+
+TEST_F(KvProjectTest, ReadersNeverSeeAHalfChangedProject)
+{
+    // Two whole projects alternate; a reader must always find Source and Target from the same one.
+    const QString first = QStringLiteral("Source=/a\nTarget=/a/out");
+    const QString second = QStringLiteral("Target=/b/out\nSource=/b");
+    store->SetOptionsText(first);
+    std::atomic<bool> done{false};
+    std::atomic<int> mismatches{0};
+    std::thread reader([&] {
+        while (!done) {
+            const QString joined = store->OptionLines().join(QLatin1Char('|'));
+            const QString source = store->GetSource();
+            if (joined.count(QLatin1Char('|')) != 1 ||
+                (joined.contains(QLatin1String("/a")) && joined.contains(QLatin1String("/b"))) ||
+                (source != QLatin1String("/a") && source != QLatin1String("/b"))) {
+                ++mismatches;
+            }
+        }
+    });
+    for (int i = 0; i < 20000; ++i) {
+        store->SetOptionsText(i % 2 ? first : second);
+    }
+    done = true;
+    reader.join();
+    EXPECT_EQ(mismatches.load(), 0);
+}
+
+} // namespace
