@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash> // std::hash<QString>
 #include <QString>
 
 #include <functional>

@@ -1,0 +1,687 @@
+#include "kvUrl.h"
+
+#include "kvCharset.h"
+
+#include <QDir>
+#include <QStringEncoder>
+#include <QUrl>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+// Parsing follows the WHATWG URL Standard's basic URL parser for special schemes; the states are
+// folded into a few functions because only absolute special URLs and references against them occur.
+
+namespace {
+
+enum EncodeSet { fragmentSet, querySet, specialQuerySet, pathSet, userinfoSet, localPathSet };
+
+bool inSet(unsigned char c, EncodeSet set)
+{
+    if (c < 0x20 || c > 0x7E)
+        return true;
+    switch (set) {
+    case fragmentSet:
+        return c == ' ' || c == '"' || c == '<' || c == '>' || c == '`';
+    case querySet:
+        return c == ' ' || c == '"' || c == '#' || c == '<' || c == '>';
+    case specialQuerySet:
+        return c == ' ' || c == '"' || c == '#' || c == '<' || c == '>' || c == '\'';
+    case pathSet:
+        return c == ' ' || c == '"' || c == '#' || c == '<' || c == '>' || c == '?' || c == '`' || c == '{' ||
+               c == '}';
+    case userinfoSet:
+        return inSet(c, pathSet) || c == '/' || c == ':' || c == ';' || c == '=' || c == '@' ||
+               (c >= '[' && c <= '^') || c == '|';
+    case localPathSet:
+        return inSet(c, pathSet) || c == '%' || c == '\\';
+    }
+    return false;
+}
+
+void appendEncoded(QString &out, const QByteArray &bytes, EncodeSet set)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    for (char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (inSet(c, set)) {
+            out += QLatin1Char('%');
+            out += QLatin1Char(hex[c >> 4]);
+            out += QLatin1Char(hex[c & 15]);
+        } else {
+            out += QLatin1Char(static_cast<char>(c));
+        }
+    }
+}
+
+QString encoded(const QString &text, EncodeSet set)
+{
+    QString out;
+    appendEncoded(out, text.toUtf8(), set);
+    return out;
+}
+
+bool isSlash(QChar c, bool special)
+{
+    return c == QLatin1Char('/') || (special && c == QLatin1Char('\\'));
+}
+
+int defaultPort(const QString &scheme)
+{
+    if (scheme == QLatin1String("http") || scheme == QLatin1String("ws"))
+        return 80;
+    if (scheme == QLatin1String("https") || scheme == QLatin1String("wss"))
+        return 443;
+    if (scheme == QLatin1String("ftp"))
+        return 21;
+    return -1;
+}
+
+bool isSpecial(const QString &scheme)
+{
+    return scheme == QLatin1String("file") || defaultPort(scheme) >= 0;
+}
+
+bool isSingleDot(const QString &s)
+{
+    return s == QLatin1String(".") || s.compare(QLatin1String("%2e"), Qt::CaseInsensitive) == 0;
+}
+
+bool isDoubleDot(const QString &s)
+{
+    if (s == QLatin1String(".."))
+        return true;
+    const QString l = s.toLower();
+    return l == QLatin1String(".%2e") || l == QLatin1String("%2e.") || l == QLatin1String("%2e%2e");
+}
+
+/// Trims C0 controls and spaces at both ends and removes every tab and newline.
+QString cleanInput(const QString &input)
+{
+    qsizetype begin = 0, end = input.size();
+    while (begin < end && input[begin].unicode() <= 0x20)
+        ++begin;
+    while (end > begin && input[end - 1].unicode() <= 0x20)
+        --end;
+    QString out;
+    out.reserve(end - begin);
+    for (qsizetype i = begin; i < end; ++i) {
+        const QChar c = input[i];
+        if (c != QLatin1Char('\t') && c != QLatin1Char('\n') && c != QLatin1Char('\r'))
+            out += c;
+    }
+    return out;
+}
+
+/// The scheme of `s` (lower case) and the index after its ':', or an empty scheme.
+QString schemeOf(const QString &s, qsizetype &after)
+{
+    if (s.isEmpty() || !(s[0].isLetter() && s[0].unicode() < 0x80))
+        return {};
+    for (qsizetype i = 1; i < s.size(); ++i) {
+        const char16_t c = s[i].unicode();
+        if (c == ':') {
+            after = i + 1;
+            return s.left(i).toLower();
+        }
+        const bool ok = (c < 0x80 && QChar(c).isLetterOrNumber()) || c == '+' || c == '-' || c == '.';
+        if (!ok)
+            return {};
+    }
+    return {};
+}
+
+std::optional<quint32> parseIpv4Number(QString part, bool &valid)
+{
+    valid = true;
+    if (part.isEmpty())
+        return std::nullopt;
+    int base = 10;
+    if (part.size() >= 2 && part[0] == QLatin1Char('0') && (part[1] == QLatin1Char('x') || part[1] == QLatin1Char('X'))) {
+        part = part.mid(2);
+        base = 16;
+    } else if (part.size() >= 2 && part[0] == QLatin1Char('0')) {
+        part = part.mid(1);
+        base = 8;
+    }
+    if (part.isEmpty())
+        return 0;
+    bool ok = false;
+    const qulonglong value = part.toULongLong(&ok, base);
+    for (QChar c : part) // toULongLong accepts signs and spaces; the standard does not
+        if (!c.isLetterOrNumber())
+            ok = false;
+    if (!ok || part.size() > 20) {
+        valid = false;
+        return std::nullopt;
+    }
+    return value > 0xFFFFFFFFull ? std::optional<quint32>(0xFFFFFFFFu) : std::optional<quint32>(quint32(value));
+}
+
+bool endsInNumber(const QString &host)
+{
+    QStringList parts = host.split(QLatin1Char('.'));
+    if (parts.last().isEmpty()) {
+        if (parts.size() == 1)
+            return false;
+        parts.removeLast();
+    }
+    const QString last = parts.last();
+    if (!last.isEmpty()) {
+        bool digits = true;
+        for (QChar c : last)
+            digits = digits && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+        if (digits)
+            return true;
+    }
+    bool valid = false;
+    return last.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) && parseIpv4Number(last, valid) && valid;
+}
+
+/// WHATWG IPv4 parser; returns the dotted form or nullopt on failure.
+std::optional<QString> parseIpv4(const QString &host)
+{
+    QStringList parts = host.split(QLatin1Char('.'));
+    if (parts.last().isEmpty() && parts.size() > 1)
+        parts.removeLast();
+    if (parts.size() > 4)
+        return std::nullopt;
+    std::vector<quint64> numbers;
+    for (const QString &part : parts) {
+        bool valid = false;
+        const auto n = parseIpv4Number(part, valid);
+        if (!valid || !n)
+            return std::nullopt;
+        numbers.push_back(*n);
+    }
+    const quint64 big = numbers.back() > 0xFFFFFFFFu ? 0x100000000ull : numbers.back();
+    for (size_t i = 0; i + 1 < numbers.size(); ++i)
+        if (numbers[i] > 255)
+            return std::nullopt;
+    if (big >= (1ull << (8 * (5 - numbers.size()))))
+        return std::nullopt;
+    quint64 ipv4 = big;
+    for (size_t i = 0; i + 1 < numbers.size(); ++i)
+        ipv4 += numbers[i] << (8 * (3 - i));
+    return QStringLiteral("%1.%2.%3.%4").arg(ipv4 >> 24).arg((ipv4 >> 16) & 255).arg((ipv4 >> 8) & 255).arg(ipv4 & 255);
+}
+
+/// WHATWG IPv6 parser and serializer; `s` is the text inside the brackets.
+std::optional<QString> parseIpv6(const QString &s)
+{
+    std::array<quint16, 8> address{};
+    int pieceIndex = 0;
+    int compress = -1;
+    qsizetype p = 0;
+    const qsizetype n = s.size();
+    auto at = [&](qsizetype i) -> char16_t { return i < n ? s[i].unicode() : 0; };
+    auto hexValue = [](char16_t c) -> int {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    };
+    if (at(p) == ':') {
+        if (at(p + 1) != ':')
+            return std::nullopt;
+        p += 2;
+        compress = ++pieceIndex;
+    }
+    while (p < n) {
+        if (pieceIndex == 8)
+            return std::nullopt;
+        if (at(p) == ':') {
+            if (compress >= 0)
+                return std::nullopt;
+            ++p;
+            compress = ++pieceIndex;
+            continue;
+        }
+        int value = 0, length = 0;
+        while (length < 4 && hexValue(at(p)) >= 0) {
+            value = value * 16 + hexValue(at(p));
+            ++p;
+            ++length;
+        }
+        if (at(p) == '.') {
+            if (length == 0)
+                return std::nullopt;
+            p -= length;
+            if (pieceIndex > 6)
+                return std::nullopt;
+            int numbersSeen = 0;
+            while (p < n) {
+                int ipv4Piece = -1;
+                if (numbersSeen > 0) {
+                    if (at(p) == '.' && numbersSeen < 4)
+                        ++p;
+                    else
+                        return std::nullopt;
+                }
+                if (!(at(p) >= '0' && at(p) <= '9'))
+                    return std::nullopt;
+                while (at(p) >= '0' && at(p) <= '9') {
+                    const int number = at(p) - '0';
+                    if (ipv4Piece == -1)
+                        ipv4Piece = number;
+                    else if (ipv4Piece == 0)
+                        return std::nullopt;
+                    else
+                        ipv4Piece = ipv4Piece * 10 + number;
+                    if (ipv4Piece > 255)
+                        return std::nullopt;
+                    ++p;
+                }
+                address[pieceIndex] = quint16(address[pieceIndex] * 0x100 + ipv4Piece);
+                ++numbersSeen;
+                if (numbersSeen == 2 || numbersSeen == 4)
+                    ++pieceIndex;
+            }
+            if (numbersSeen != 4)
+                return std::nullopt;
+            break;
+        }
+        if (at(p) == ':') {
+            ++p;
+            if (p >= n)
+                return std::nullopt;
+        } else if (p < n) {
+            return std::nullopt;
+        }
+        address[pieceIndex++] = quint16(value);
+    }
+    if (compress >= 0) {
+        int swaps = pieceIndex - compress;
+        pieceIndex = 7;
+        while (pieceIndex != 0 && swaps > 0) {
+            std::swap(address[pieceIndex], address[compress + swaps - 1]);
+            --pieceIndex;
+            --swaps;
+        }
+    } else if (pieceIndex != 8) {
+        return std::nullopt;
+    }
+    // Serialize: compress the first longest run of two or more zero pieces.
+    int bestStart = -1, bestLength = 1;
+    for (int i = 0; i < 8;) {
+        int j = i;
+        while (j < 8 && address[j] == 0)
+            ++j;
+        if (j - i > bestLength) {
+            bestStart = i;
+            bestLength = j - i;
+        }
+        i = j == i ? i + 1 : j;
+    }
+    QString out = QStringLiteral("[");
+    bool ignore0 = false;
+    for (int i = 0; i < 8; ++i) {
+        if (ignore0 && address[i] == 0)
+            continue;
+        ignore0 = false;
+        if (i == bestStart) {
+            out += i == 0 ? QStringLiteral("::") : QStringLiteral(":");
+            ignore0 = true;
+            continue;
+        }
+        out += QString::number(address[i], 16);
+        if (i != 7)
+            out += QLatin1Char(':');
+    }
+    return out + QLatin1Char(']');
+}
+
+/// WHATWG host parser for special schemes; nullopt on failure.
+std::optional<QString> parseHost(const QString &input)
+{
+    if (input.startsWith(QLatin1Char('['))) {
+        if (!input.endsWith(QLatin1Char(']')))
+            return std::nullopt;
+        return parseIpv6(input.mid(1, input.size() - 2));
+    }
+    const QString decoded = QString::fromUtf8(QByteArray::fromPercentEncoding(input.toUtf8()));
+    bool ascii = true;
+    for (QChar c : decoded)
+        ascii = ascii && c.unicode() < 0x80;
+    QString domain;
+    if (ascii) {
+        domain = decoded.toLower();
+    } else {
+        domain = QString::fromLatin1(QUrl::toAce(decoded));
+        if (domain.isEmpty())
+            return std::nullopt;
+    }
+    if (domain.isEmpty())
+        return std::nullopt;
+    static const QString forbidden = QStringLiteral(" #%/:<>?@[\\]^|");
+    for (QChar c : domain)
+        if (c.unicode() <= 0x20 || c.unicode() == 0x7F || forbidden.contains(c))
+            return std::nullopt;
+    if (endsInNumber(domain))
+        return parseIpv4(domain);
+    return domain;
+}
+
+/// Appends the query `text` to `out`, encoded in `charset` and percent-encoded; characters the
+/// charset lacks become %26%23NNN%3B as the standard prescribes.
+void appendQuery(QString &out, const QString &text, const QString &charset, bool special)
+{
+    const EncodeSet set = special ? specialQuerySet : querySet;
+    QString name = charset.isEmpty() ? QString() : TkvCharset::Normalize(charset);
+    if (name.isEmpty() || name == QLatin1String("UTF-8") || TkvCharset::IsUtf16(name)) {
+        appendEncoded(out, text.toUtf8(), set);
+        return;
+    }
+    QStringEncoder encoder(name.toLatin1().constData());
+    if (!encoder.isValid()) {
+        appendEncoded(out, text.toUtf8(), set);
+        return;
+    }
+    QByteArray whole = encoder.encode(text);
+    if (!encoder.hasError()) {
+        appendEncoded(out, whole, set);
+        return;
+    }
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString one = text.mid(i, length);
+        QStringEncoder single(name.toLatin1().constData());
+        const QByteArray bytes = single.encode(one);
+        if (single.hasError())
+            out += QStringLiteral("%26%23") + QString::number(one.toUcs4().value(0)) + QStringLiteral("%3B");
+        else
+            appendEncoded(out, bytes, set);
+        i += length;
+    }
+}
+
+} // namespace
+
+/// The parser proper; a friend of TkvUrl so it can fill the fields.
+class TkvUrlParser
+{
+public:
+    static TkvUrl parse(const QString &raw, const TkvUrl &base, const QString &charset)
+    {
+        const QString s = cleanInput(raw);
+        TkvUrl url;
+        qsizetype p = 0;
+        QString scheme = schemeOf(s, p);
+        if (!scheme.isEmpty() && !isSpecial(scheme)) {
+            url.leftAlone = true;
+            return url;
+        }
+        if (scheme.isEmpty()) {
+            if (s.isEmpty() || s.startsWith(QLatin1Char('#')) || !base.valid) {
+                url.leftAlone = s.isEmpty() || s.startsWith(QLatin1Char('#'));
+                return url;
+            }
+            scheme = base.scheme;
+            p = 0;
+        }
+        url.scheme = scheme;
+        const QString rest = s.mid(p);
+        const bool sameAsBase = base.valid && base.scheme == scheme;
+        bool ok = scheme == QLatin1String("file") ? parseFile(url, rest, sameAsBase ? &base : nullptr, charset)
+                                                  : parseSpecial(url, rest, sameAsBase ? &base : nullptr, charset);
+        url.valid = ok;
+        return ok ? url : TkvUrl();
+    }
+
+private:
+    static bool parseSpecial(TkvUrl &url, const QString &rest, const TkvUrl *base, const QString &charset)
+    {
+        const bool twoSlashes = rest.size() >= 2 && isSlash(rest[0], true) && isSlash(rest[1], true);
+        if (!base || twoSlashes) {
+            qsizetype i = 0;
+            while (i < rest.size() && isSlash(rest[i], true))
+                ++i;
+            return parseAuthority(url, rest, i) && parseTail(url, rest, i, nullptr, charset);
+        }
+        copyAuthority(url, *base);
+        return parseTail(url, rest, 0, base, charset);
+    }
+
+    static bool parseFile(TkvUrl &url, const QString &rest, const TkvUrl *base, const QString &charset)
+    {
+        url.host = QStringLiteral("");
+        const bool twoSlashes = rest.size() >= 2 && isSlash(rest[0], true) && isSlash(rest[1], true);
+        if (twoSlashes) {
+            qsizetype end = 2;
+            while (end < rest.size() && !isSlash(rest[end], true) && rest[end] != QLatin1Char('?') &&
+                   rest[end] != QLatin1Char('#'))
+                ++end;
+            const QString hostText = rest.mid(2, end - 2);
+            if (!hostText.isEmpty()) {
+                const auto host = parseHost(hostText);
+                if (!host)
+                    return false;
+                url.host = *host == QLatin1String("localhost") ? QStringLiteral("") : *host;
+            }
+            return parseTail(url, rest, end, nullptr, charset);
+        }
+        if (base)
+            url.host = base->host;
+        return parseTail(url, rest, 0, base, charset);
+    }
+
+    static bool parseAuthority(TkvUrl &url, const QString &s, qsizetype &i)
+    {
+        qsizetype end = i;
+        while (end < s.size() && !isSlash(s[end], true) && s[end] != QLatin1Char('?') && s[end] != QLatin1Char('#'))
+            ++end;
+        QString authority = s.mid(i, end - i);
+        i = end;
+        const qsizetype at = authority.lastIndexOf(QLatin1Char('@'));
+        if (at >= 0) {
+            const QString userinfo = authority.left(at);
+            const qsizetype colon = userinfo.indexOf(QLatin1Char(':'));
+            url.username = encoded(colon >= 0 ? userinfo.left(colon) : userinfo, userinfoSet);
+            if (colon >= 0)
+                url.password = encoded(userinfo.mid(colon + 1), userinfoSet);
+            authority = authority.mid(at + 1);
+        }
+        qsizetype colon = -1;
+        bool inBrackets = false;
+        for (qsizetype k = 0; k < authority.size(); ++k) {
+            if (authority[k] == QLatin1Char('['))
+                inBrackets = true;
+            else if (authority[k] == QLatin1Char(']'))
+                inBrackets = false;
+            else if (authority[k] == QLatin1Char(':') && !inBrackets) {
+                colon = k;
+                break;
+            }
+        }
+        const QString hostText = colon >= 0 ? authority.left(colon) : authority;
+        if (hostText.isEmpty())
+            return false;
+        const auto host = parseHost(hostText);
+        if (!host)
+            return false;
+        url.host = *host;
+        url.port = -1;
+        if (colon >= 0) {
+            const QString portText = authority.mid(colon + 1);
+            if (!portText.isEmpty()) {
+                qint64 port = 0;
+                for (QChar c : portText) {
+                    if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                        return false;
+                    port = port * 10 + (c.unicode() - '0');
+                    if (port > 65535)
+                        return false;
+                }
+                url.port = port == defaultPort(url.scheme) ? -1 : int(port);
+            }
+        }
+        return true;
+    }
+
+    static void copyAuthority(TkvUrl &url, const TkvUrl &base)
+    {
+        url.username = base.username;
+        url.password = base.password;
+        url.host = base.host;
+        url.port = base.port;
+    }
+
+    /// Path, query and fragment from s[i...]. With `base`, a relative path is resolved against the
+    /// base path, and an empty path keeps the base path (and its query when nothing follows).
+    static bool parseTail(TkvUrl &url, const QString &s, qsizetype i, const TkvUrl *base, const QString &charset)
+    {
+        qsizetype end = i;
+        while (end < s.size() && s[end] != QLatin1Char('?') && s[end] != QLatin1Char('#'))
+            ++end;
+        const QString pathText = s.mid(i, end - i);
+        QStringList segments;
+        if (base && pathText.isEmpty()) {
+            url.path = base->path;
+            if (end >= s.size())
+                url.query = base->query;
+        } else {
+            if (base && !isSlash(pathText[0], true)) {
+                segments = base->path.mid(1).split(QLatin1Char('/'));
+                segments.removeLast();
+            }
+            qsizetype k = !pathText.isEmpty() && isSlash(pathText[0], true) ? 1 : 0;
+            while (true) {
+                qsizetype next = k;
+                while (next < pathText.size() && !isSlash(pathText[next], true))
+                    ++next;
+                const QString segment = pathText.mid(k, next - k);
+                const bool last = next >= pathText.size();
+                if (isDoubleDot(segment)) {
+                    if (!segments.isEmpty())
+                        segments.removeLast();
+                    if (last)
+                        segments.append(QString());
+                } else if (isSingleDot(segment)) {
+                    if (last)
+                        segments.append(QString());
+                } else {
+                    segments.append(encoded(segment, pathSet));
+                }
+                if (last)
+                    break;
+                k = next + 1;
+            }
+            url.path = QLatin1Char('/') + segments.join(QLatin1Char('/'));
+        }
+        if (end < s.size() && s[end] == QLatin1Char('?')) {
+            qsizetype hash = s.indexOf(QLatin1Char('#'), end);
+            if (hash < 0)
+                hash = s.size();
+            url.query = QStringLiteral("");
+            appendQuery(url.query, s.mid(end + 1, hash - end - 1), charset, true);
+            end = hash;
+        }
+        if (end < s.size() && s[end] == QLatin1Char('#'))
+        {
+            url.fragment = encoded(s.mid(end + 1), fragmentSet);
+            if (url.fragment.isNull())
+                url.fragment = QStringLiteral("");
+        }
+        return true;
+    }
+};
+
+TkvUrl TkvUrl::Parse(const QString &input, const TkvUrl &base, const QString &charset)
+{
+    return TkvUrlParser::parse(input, base, charset);
+}
+
+TkvUrl TkvUrl::Parse(const QString &input)
+{
+    return TkvUrlParser::parse(input, TkvUrl(), QString());
+}
+
+QString TkvUrl::Resolve(const QString &reference, const QString &base, const QString &charset)
+{
+    return Parse(reference, Parse(base), charset).ToString();
+}
+
+bool TkvUrl::IsLeftAlone(const QString &reference)
+{
+    const QString s = cleanInput(reference);
+    if (s.isEmpty() || s.startsWith(QLatin1Char('#')))
+        return true;
+    qsizetype after = 0;
+    const QString scheme = schemeOf(s, after);
+    return !scheme.isEmpty() && !isSpecial(scheme);
+}
+
+QString TkvUrl::ToString(bool withFragment) const
+{
+    if (!valid)
+        return {};
+    QString out = scheme + QLatin1Char(':');
+    if (!host.isNull()) {
+        out += QLatin1String("//");
+        if (!username.isEmpty() || !password.isEmpty()) {
+            out += username;
+            if (!password.isEmpty())
+                out += QLatin1Char(':') + password;
+            out += QLatin1Char('@');
+        }
+        out += host;
+        if (port >= 0)
+            out += QLatin1Char(':') + QString::number(port);
+    }
+    out += path;
+    if (!query.isNull())
+        out += QLatin1Char('?') + query;
+    if (withFragment && !fragment.isNull())
+        out += QLatin1Char('#') + fragment;
+    return out;
+}
+
+QString TkvUrl::FromLocalPath(const QString &path)
+{
+    if (path.startsWith(QLatin1String("http:"), Qt::CaseInsensitive) ||
+        path.startsWith(QLatin1String("https:"), Qt::CaseInsensitive))
+        return path;
+    const QString absolute = QDir::isAbsolutePath(path) ? path : QDir::current().absoluteFilePath(path);
+    QString url = QStringLiteral("file://");
+    appendEncoded(url, absolute.toUtf8(), localPathSet);
+    const TkvUrl parsed = Parse(url);
+    return parsed.valid ? parsed.ToString() : url;
+}
+
+QString TkvUrl::ToLocalPath(const QString &url)
+{
+    const TkvUrl parsed = Parse(url);
+    if (!parsed.IsFile() || !parsed.host.isEmpty())
+        return {};
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(parsed.path.toUtf8()));
+}
+
+QString TkvUrl::ArchiveHost()
+{
+    return QStringLiteral("file.invalid");
+}
+
+QString TkvUrl::ToArchiveLocation(const QString &url)
+{
+    TkvUrl parsed = Parse(url);
+    if (!parsed.IsFile())
+        return url;
+    parsed.scheme = QStringLiteral("http");
+    parsed.host = ArchiveHost();
+    return parsed.ToString(true);
+}
+
+QString TkvUrl::FromArchiveLocation(const QString &location)
+{
+    TkvUrl parsed = Parse(location);
+    if (parsed.scheme != QLatin1String("http") || parsed.host != ArchiveHost() || parsed.port != -1 ||
+        !parsed.username.isEmpty() || !parsed.password.isEmpty())
+        return location;
+    parsed.scheme = QStringLiteral("file");
+    parsed.host = QStringLiteral("");
+    return parsed.ToString(true);
+}
