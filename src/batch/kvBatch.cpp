@@ -1,0 +1,217 @@
+#include "kvBatch.h"
+
+#include "VBScriptRegex.h"
+#include "kvDirListing.h"
+#include "kvFileName.h"
+#include "kvMatch.h"
+#include "kvPath.h"
+#include "kvProject.h"
+#include "kvWildcard.h"
+
+#include <QByteArray>
+
+#include <algorithm>
+#include <chrono>
+#include <set>
+#include <stdexcept>
+
+TkvBatch::TkvBatch() = default;
+
+TkvBatch::~TkvBatch()
+{
+    Terminate();
+    WaitFor();
+}
+
+void TkvBatch::StartSearch(const QString &source, const QString &target, bool subdirs)
+{
+    const QString sourcePath = UrlToPath(source);
+    const QString targetPath = UrlToPath(target);
+    if (targetPath.isEmpty())
+        throw std::runtime_error("Unable to create directory: no target folder was given.");
+    TargetDir = targetPath;
+    TkvFileName::MakePath(TargetDir); // a failure is reported per file by the converters
+
+    Mask = TkvPath::NamePart(sourcePath);
+    SourceDir = TkvPath::FolderPart(sourcePath);
+    Subdirs = subdirs;
+
+    std::lock_guard guard(threadLock);
+    if (!SearchDone && !searchThread.joinable())
+        searchThread = std::thread([this] { Execute(); });
+}
+
+void TkvBatch::Execute()
+{
+    try {
+        RegExtPattern = Project ? Project->GetOption(QStringLiteral("RegExt")) : QString();
+        const bool skipHidden =
+            Project && TkvProject::ReadBoolean(Project->GetOption(QStringLiteral("SkipHidden")), false);
+        SearchFolder(SourceDir, Mask, Subdirs, skipHidden);
+    } catch (...) {
+        // An error ends the search like its normal end; the workers rely on SearchDone.
+    }
+    setSearchDone();
+}
+
+void TkvBatch::SearchFolder(const QString &folder, const QString &mask, bool subdirs, bool skipHidden)
+{
+    // Depth first without recursion: a folder's files, then each subfolder completely, in name order.
+    std::vector<QString> pending{folder};
+    std::set<TkvFileId> visited;
+    QStringList files, folders;
+    while (!pending.empty() && !Terminated()) {
+        const QString current = std::move(pending.back());
+        pending.pop_back();
+        TkvFileId id;
+        if (!TkvDirListing::List(current.isEmpty() ? QStringLiteral(".") : current, files, folders, id))
+            continue; // unreadable or vanished: the same as an empty folder
+        if (!visited.insert(id).second)
+            continue; // reached again through a link
+        files.sort();
+        for (const QString &name : std::as_const(files)) {
+            if (Terminated())
+                return;
+            if (skipHidden && name.startsWith(u'.'))
+                continue;
+            if (TkvWildcard::Matches(mask, name))
+                AddFile(current + name);
+        }
+        if (!subdirs)
+            continue;
+        folders.sort();
+        for (auto it = folders.crbegin(); it != folders.crend(); ++it)
+            if (!it->startsWith(u'.'))
+                pending.push_back(current + *it + u'/');
+    }
+}
+
+bool TkvBatch::Accepts(const QString &path) const
+{
+    if (!NameMatcher)
+        return true;
+    bool accepted = NameMatcher->Match(path, MaskToRegex(Mask));
+    if (accepted && !RegExtPattern.isEmpty())
+        accepted = NameMatcher->Match(path, RegExtPattern);
+    return accepted;
+}
+
+void TkvBatch::AddFile(const QString &path)
+{
+    if (!Accepts(path))
+        return;
+    TkvNode *node;
+    {
+        std::lock_guard guard(lock);
+        auto entry = std::make_unique<TkvNode>();
+        entry->Index = static_cast<int>(Nodes.size());
+        entry->FileName = path;
+        node = entry.get();
+        Nodes.push_back(std::move(entry));
+    }
+    {
+        std::lock_guard guard(waitLock);
+        ++changes;
+    }
+    waitSignal.notify_all();
+    std::this_thread::yield();
+    if (OnNodeAdded)
+        OnNodeAdded(*this, *node);
+}
+
+void TkvBatch::AddSingleFile(const QString &path)
+{
+    AddFile(path);
+    setSearchDone();
+}
+
+void TkvBatch::setSearchDone()
+{
+    {
+        std::lock_guard guard(waitLock);
+        SearchDone = true;
+        ++changes;
+    }
+    waitSignal.notify_all();
+}
+
+TkvNode *TkvBatch::NextNode()
+{
+    for (;;) {
+        uint64_t seen;
+        {
+            std::lock_guard guard(waitLock);
+            seen = changes;
+        }
+        // SearchDone is read before the queue, so an entry appended just before the end is still seen.
+        const bool done = SearchDone;
+        {
+            std::lock_guard guard(lock);
+            if (Cursor < static_cast<int>(Nodes.size()))
+                return Nodes[Cursor++].get();
+        }
+        if (done) {
+            Drained = true;
+            return nullptr;
+        }
+        std::unique_lock wait(waitLock);
+        waitSignal.wait_for(wait, std::chrono::milliseconds(100), [&] { return changes != seen; });
+    }
+}
+
+void TkvBatch::AddSuccess()
+{
+    std::lock_guard guard(lock);
+    ++Successes;
+}
+
+void TkvBatch::AddFailure(const QString &text)
+{
+    std::lock_guard guard(lock);
+    ++Failures;
+    const bool known = std::any_of(Errors.cbegin(), Errors.cend(), [&](const QString &seen) {
+        return seen.compare(text, Qt::CaseInsensitive) == 0;
+    });
+    if (!known)
+        Errors.append(text);
+}
+
+int TkvBatch::NodeCount() const
+{
+    std::lock_guard guard(lock);
+    return static_cast<int>(Nodes.size());
+}
+
+const std::vector<std::unique_ptr<TkvNode>> &TkvBatch::LockNodes()
+{
+    lock.lock();
+    return Nodes;
+}
+
+void TkvBatch::UnlockNodes()
+{
+    lock.unlock();
+}
+
+void TkvBatch::Terminate()
+{
+    terminateRequested = true;
+}
+
+void TkvBatch::WaitFor()
+{
+    std::lock_guard guard(threadLock);
+    if (searchThread.joinable() && searchThread.get_id() != std::this_thread::get_id())
+        searchThread.join();
+}
+
+QString TkvBatch::UrlToPath(const QString &text)
+{
+    if (!text.startsWith(QLatin1String("file:")))
+        return text;
+    const QString rest = Regex::Replace(QStringLiteral("^file:/*"), text, QString(), 0);
+    if (rest.isEmpty())
+        return QString();
+    // Percent escapes stand for bytes (UTF-8 for text); bytes that are not UTF-8 keep their value.
+    return u'/' + TkvFileName::Decode(QByteArray::fromPercentEncoding(rest.toUtf8()));
+}

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "kvMatchBase.h"
+#include "kvNode.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+/// A batch job: the meeting point of one run. Its search thread walks the source folder (and, on
+/// request, its subfolders) and queues one TkvNode per accepted file; workers take the entries with
+/// NextNode, in append order, each exactly once, while the search may still be running, and report
+/// their outcomes with AddSuccess / AddFailure.
+///
+/// Listing rules: a name is listed when the whole name matches `Mask` ignoring case ('*' any run, '?'
+/// zero or one character); only regular files and links to regular files; a folder's files sorted by
+/// name come first, then its subfolders sorted by name, each searched completely before the next;
+/// names beginning with '.' are hidden files (left out when the option SkipHidden is true) and such
+/// folders are never searched; a folder reached twice (same device and inode) is searched once;
+/// unreadable folders are skipped. The walk is iterative, so deep trees cannot exhaust the stack.
+///
+/// Thread safety: one re-entrant lock (LockNodes / NodesLock) guards the entries, Cursor, the counters
+/// and Errors; callbacks run outside it and may take it. The main thread calls StartSearch,
+/// AddSingleFile, Terminate, IsDrained, NodeCount. Workers call NextNode, AddSuccess, AddFailure.
+/// SourceDir, Mask, Subdirs and TargetDir are written before the search starts and only read after.
+/// The job must outlive every worker that takes entries from it.
+class TkvBatch
+{
+public:
+    /// A new job; its search thread is not started.
+    TkvBatch();
+    /// Asks the search to stop, waits for the thread to end, then frees every entry.
+    virtual ~TkvBatch();
+    TkvBatch(const TkvBatch &) = delete;
+    TkvBatch &operator=(const TkvBatch &) = delete;
+
+    /// Sets TargetDir (creating that folder with its parents; a failure is left for the converters to
+    /// report), SourceDir and Mask (folder and name part of the source, both passed through UrlToPath)
+    /// and Subdirs, then starts the search thread unless it was started before or SearchDone is set.
+    /// An empty SourceDir searches the current folder. Throws std::runtime_error when the target is
+    /// empty; nothing is changed then.
+    void StartSearch(const QString &source, const QString &target, bool subdirs);
+    /// Queues `path` when Accepts allows it, then calls OnNodeAdded outside the lock.
+    void AddFile(const QString &path);
+    /// AddFile, then marks the search as done: for dropped files and web addresses.
+    void AddSingleFile(const QString &path);
+    /// The name test: the Mask as a regular expression (MaskToRegex), then RegExtPattern when set, both
+    /// through NameMatcher against the whole path. True when there is no NameMatcher.
+    bool Accepts(const QString &path) const;
+
+    /// The next entry in append order, waiting while the queue is empty and the search still runs.
+    /// Null when every entry has been handed out and the search has ended (Drained is then set).
+    TkvNode *NextNode();
+    void AddSuccess();
+    /// Counts a failure and keeps `text` in Errors unless an equal text (ignoring case) is there.
+    void AddFailure(const QString &text);
+    int NodeCount() const;
+    bool IsDrained() const { return Drained; }
+    bool IsSearchDone() const { return SearchDone; }
+
+    /// Takes the lock (re-entrant) and returns the entry list; release with UnlockNodes.
+    const std::vector<std::unique_ptr<TkvNode>> &LockNodes();
+    void UnlockNodes();
+    /// The same lock, for std::lock_guard.
+    std::recursive_mutex &NodesLock() const { return lock; }
+
+    /// Asks the search thread to stop after the entry it is listing. Any thread.
+    void Terminate();
+    bool Terminated() const { return terminateRequested; }
+    /// Waits until the search thread has ended; returns at once when it never started.
+    void WaitFor();
+
+    /// A "file:" URL as a local path: "file:" and the slashes after it removed, one '/' put in front,
+    /// percent escapes decoded (file:///home/u/a%20b.htm gives /home/u/a b.htm). A URL with nothing
+    /// after its slashes gives the empty text. Any other text is returned unchanged.
+    static QString UrlToPath(const QString &text);
+
+    // ---- counters, read directly after the run (or under the lock while it runs) ----
+    std::atomic<int> Successes{0};
+    std::atomic<int> Failures{0};
+    QStringList Errors; ///< distinct failure texts, first-seen order; guarded by the lock
+
+    // ---- set before the search starts ----
+    QString Mask;
+    bool Subdirs = false;
+    QString RegExtPattern; ///< the option RegExt, read when the search starts
+    QString SourceDir;     ///< folder part of the source, ending with '/' (or empty)
+    QString TargetDir;     ///< the target folder
+    TkvNodeEvent OnNodeAdded;
+
+protected:
+    /// The search thread's body.
+    virtual void Execute();
+    /// Lists `folder` and, with `subdirs`, every folder below it, queueing accepted files.
+    void SearchFolder(const QString &folder, const QString &mask, bool subdirs, bool skipHidden);
+
+private:
+    void setSearchDone();
+
+    mutable std::recursive_mutex lock;
+    std::vector<std::unique_ptr<TkvNode>> Nodes;
+    int Cursor = 0;
+
+    std::atomic<bool> SearchDone{false};
+    std::atomic<bool> Drained{false};
+    std::atomic<bool> terminateRequested{false};
+
+    // Wake-up of workers waiting in NextNode: bumped after each append and when the search ends.
+    std::mutex waitLock;
+    std::condition_variable waitSignal;
+    uint64_t changes = 0;
+
+    std::mutex threadLock; // guards the start and the join of the search thread
+    std::thread searchThread;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+/// File names as the program holds them, and file operations on such names.
+///
+/// Linux file names are bytes. A name that is valid UTF-8 becomes the same text; every byte that is
+/// not part of a valid UTF-8 sequence becomes the lone surrogate U+DC80..U+DCFF of its value, so that
+/// `Encode(Decode(bytes)) == bytes` for every name (QFile::decodeName would turn such bytes into
+/// U+FFFD and lose the name). Open files named by such a path through `Encode` and the POSIX calls.
+///
+/// Thread safety: all functions are pure or act on the file system only; any thread.
+class TkvFileName
+{
+public:
+    static QString Decode(const QByteArray &bytes);
+    static QByteArray Encode(const QString &name);
+
+    /// True when `path` names an existing entry of any kind (links followed).
+    static bool Exists(const QString &path);
+    /// True when `path` names a folder (links followed).
+    static bool IsDir(const QString &path);
+    /// Creates `path` with every missing parent (mode 0777 before the umask). True when the folder
+    /// exists afterwards.
+    static bool MakePath(const QString &path);
+    /// Removes the file `path`. False (with errno set) on failure.
+    static bool Remove(const QString &path);
+    /// Moves `from` to `to`, replacing `to`. False (with errno set) on failure.
+    static bool Rename(const QString &from, const QString &to);
+};

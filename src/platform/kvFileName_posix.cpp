@@ -1,0 +1,133 @@
+#include "kvFileName.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Length of the valid UTF-8 sequence at s[i] (RFC 3629: no overlongs, no surrogates, at most
+// U+10FFFF), or 0 when the byte there does not start one.
+int validSequence(const unsigned char *s, qsizetype i, qsizetype n)
+{
+    const unsigned char b = s[i];
+    if (b < 0x80)
+        return 1;
+    int len;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+        len = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        len = 3;
+        if (b == 0xE0)
+            lo = 0xA0;
+        if (b == 0xED)
+            hi = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        len = 4;
+        if (b == 0xF0)
+            lo = 0x90;
+        if (b == 0xF4)
+            hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (i + len > n)
+        return 0;
+    if (s[i + 1] < lo || s[i + 1] > hi)
+        return 0;
+    for (int k = 2; k < len; ++k)
+        if (s[i + k] < 0x80 || s[i + k] > 0xBF)
+            return 0;
+    return len;
+}
+
+} // namespace
+
+QString TkvFileName::Decode(const QByteArray &bytes)
+{
+    const auto *s = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const qsizetype n = bytes.size();
+    QString out;
+    out.reserve(n);
+    qsizetype run = 0; // start of the pending run of valid UTF-8
+    qsizetype i = 0;
+    while (i < n) {
+        const int len = validSequence(s, i, n);
+        if (len > 0) {
+            i += len;
+            continue;
+        }
+        out += QString::fromUtf8(bytes.constData() + run, i - run);
+        out += QChar(char16_t(0xDC00 + s[i]));
+        ++i;
+        run = i;
+    }
+    out += QString::fromUtf8(bytes.constData() + run, n - run);
+    return out;
+}
+
+QByteArray TkvFileName::Encode(const QString &name)
+{
+    QByteArray out;
+    out.reserve(name.size() + 8);
+    qsizetype run = 0;
+    const qsizetype n = name.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = name[i].unicode();
+        if (c < 0xDC80 || c > 0xDCFF)
+            continue;
+        // A low surrogate that follows a high one is half of a real character.
+        if (i > 0 && QChar::isHighSurrogate(name[i - 1].unicode()))
+            continue;
+        out += QStringView(name).mid(run, i - run).toUtf8();
+        out += char(c - 0xDC00);
+        run = i + 1;
+    }
+    out += QStringView(name).mid(run).toUtf8();
+    return out;
+}
+
+bool TkvFileName::Exists(const QString &path)
+{
+    struct stat st;
+    return !path.isEmpty() && ::stat(Encode(path).constData(), &st) == 0;
+}
+
+bool TkvFileName::IsDir(const QString &path)
+{
+    struct stat st;
+    return !path.isEmpty() && ::stat(Encode(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool TkvFileName::MakePath(const QString &path)
+{
+    QByteArray bytes = Encode(path);
+    while (bytes.size() > 1 && bytes.endsWith('/'))
+        bytes.chop(1);
+    if (bytes.isEmpty())
+        return false;
+    struct stat st;
+    if (::stat(bytes.constData(), &st) == 0)
+        return S_ISDIR(st.st_mode);
+    // Create each missing level from the top down.
+    for (qsizetype i = 1; i <= bytes.size(); ++i) {
+        if (i < bytes.size() && bytes[i] != '/')
+            continue;
+        const QByteArray level = bytes.left(i);
+        if (::mkdir(level.constData(), 0777) != 0 && errno != EEXIST)
+            return false;
+    }
+    return ::stat(bytes.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool TkvFileName::Remove(const QString &path)
+{
+    return ::unlink(Encode(path).constData()) == 0;
+}
+
+bool TkvFileName::Rename(const QString &from, const QString &to)
+{
+    return ::rename(Encode(from).constData(), Encode(to).constData()) == 0;
+}
