@@ -210,16 +210,19 @@ void TkvTextFile::WriteLines(const QString &path, const QStringList &lines)
 void TkvTextFile::WriteBytes(const QString &path, const QByteArray &bytes, bool append)
 {
     const QByteArray name = QFile::encodeName(path);
-    bool created = false;
     int raw = ::open(name.constData(), O_RDWR | O_CLOEXEC);
-    if (raw < 0 && errno == ENOENT) {
-        created = true;
+    if (raw < 0) {
+        const int openError = errno;
+        struct stat info {};
+        if (::lstat(name.constData(), &info) == 0) {
+            throw TkvFileError::FromErrno("open", path, openError); // it exists but cannot be opened
+        }
         raw = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (raw < 0) {
+            throw TkvFileError::FromErrno("create", path, errno);
+        }
     }
     TkvFd fd(raw);
-    if (fd.get() < 0) {
-        throw TkvFileError::FromErrno(created ? "create" : "open", path, errno);
-    }
     if (append) {
         if (::lseek(fd.get(), 0, SEEK_END) < 0) {
             throw TkvFileError::FromErrno("write", path, errno);

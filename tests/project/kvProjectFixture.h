@@ -9,6 +9,13 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
+
+/// Lets GoogleTest show QString values as text.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 /// A store with the product's descriptor values and a private home folder (WEB2ARC_HOME), so the
 /// default project and the recent-projects list live in a temporary folder.
