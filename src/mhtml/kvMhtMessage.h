@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 /// Every failure of the archive engine: a sentence a person can read, naming the file or address and
 /// the cause (UTF-8 in what()).
@@ -33,18 +34,30 @@ public:
     QString Charset; ///< empty: keep the page's own charset
 };
 
-/// The whole message in its stored form.
+/// The whole message in its stored form: a list of chunks whose concatenation is the message, so
+/// parts encoded once and shared between archives (style sheets, scripts, fonts) are not copied.
+/// A value type; copies share the chunks. Not for concurrent use of one object.
 class TkvMhtStream
 {
 public:
-    explicit TkvMhtStream(QByteArray bytes = {}) : data(std::move(bytes)) {}
-    const QByteArray &Bytes() const { return data; }
-    /// options 2: create the file or replace an existing one, atomically (temporary file in the target
-    /// folder, renamed over the target when complete). Throws EMhtError; never leaves a partial file.
+    TkvMhtStream() = default;
+    explicit TkvMhtStream(QByteArray bytes) : chunks{std::move(bytes)} {}
+    explicit TkvMhtStream(std::vector<QByteArray> parts) : chunks(std::move(parts)) {}
+
+    /// The message as one array, joined on the first call.
+    const QByteArray &Bytes() const;
+    const std::vector<QByteArray> &Chunks() const { return chunks; }
+    /// Length of the message in bytes.
+    qint64 Size() const;
+    /// options 2: create the file or replace an existing one; options 1: create it, failing when it
+    /// exists. Atomic (temporary file in the target folder, renamed over the target when complete).
+    /// Throws EMhtError; never leaves a partial file, and an existing target survives a failure.
     void SaveToFile(const QString &path, int options) const;
 
 private:
-    QByteArray data;
+    std::vector<QByteArray> chunks;
+    mutable QByteArray joined;
+    mutable bool isJoined = false;
 };
 
 /// Builds a single-file web archive (MIME HTML, RFC 2557) of one page and everything it uses.
@@ -58,13 +71,16 @@ public:
     bool MimeFormatted = true;
     TkvMhtBodyPart &BodyPart() { return bodyPart; }
 
-    /// Fetches `url` (file:, http:, https:) and its resources and builds the message.
-    /// Throws EMhtError when the page itself cannot be read or `Charset` is unknown.
+    /// Fetches `url` (file:, http:, https:, or an absolute local path) and its resources and builds
+    /// the message; `flags` (TkvMhtFlags) leave kinds of resources out; `user` and `password`
+    /// authenticate HTTP requests. A resource that cannot be fetched is left out. Throws EMhtError
+    /// when the page itself cannot be read, is empty or binary, or `Charset` is unknown.
+    /// The message is always MIME formatted (MimeFormatted is kept for the converter's code).
     void CreateMHTMLBody(const QString &url, int flags, const QString &user, const QString &password);
     /// The message built by the last CreateMHTMLBody. REQUIRES: CreateMHTMLBody succeeded.
     TkvMhtStream GetStream() const;
 
 private:
     TkvMhtBodyPart bodyPart;
-    QByteArray message;
+    std::vector<QByteArray> chunks;
 };

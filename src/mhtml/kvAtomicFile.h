@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class QTemporaryFile;
+
+/// A file written in full or not at all: the bytes go to a temporary file in the target's own folder
+/// (so the final rename never crosses a file system), which replaces the target by one rename only
+/// when every byte was written and the file closed without error. A failure, or destroying the object
+/// before Commit, removes the temporary file and leaves an existing target unchanged.
+///
+/// There is no fsync before the rename: the archive is rebuilt from its source by running the
+/// conversion again, and a flush per file would make a batch of thousands of pages disk-bound.
+/// Readers see either the old or the new file, never a partial one.
+///
+/// Errors are EMhtError sentences naming the target and the system's reason.
+/// Thread rules: one object per thread; different targets may be written in parallel.
+class TkvAtomicFile
+{
+public:
+    /// Creates the temporary file beside `target`. Throws when the folder does not exist or cannot be
+    /// written, or when `target` is a folder; with `replace` false, also when `target` exists.
+    TkvAtomicFile(const QString &target, bool replace);
+    ~TkvAtomicFile();
+    TkvAtomicFile(const TkvAtomicFile &) = delete;
+    TkvAtomicFile &operator=(const TkvAtomicFile &) = delete;
+
+    /// Appends bytes. Throws on a write error (disk full, file size limit).
+    void Write(const QByteArray &bytes);
+    /// Closes the temporary file and renames it over the target. Throws on failure (temporary removed).
+    void Commit();
+
+    /// Writes `chunks` (concatenated) to `target` in one go.
+    static void WriteAll(const QString &target, const std::vector<QByteArray> &chunks, bool replace);
+
+private:
+    [[noreturn]] void fail(const QString &reason);
+
+    QString target;
+    bool replace;
+    std::unique_ptr<QTemporaryFile> file;
+};

@@ -1,0 +1,130 @@
+#include "kvAtomicFile.h"
+#include "kvMhtMessage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+std::string errorOf(const std::function<void()> &run)
+{
+    try {
+        run();
+    } catch (const EMhtError &e) {
+        return e.what();
+    }
+    return {};
+}
+
+} // namespace
+
+TEST(KvAtomicFileTest, CreatesAndReplacesLeavingNoTemporaryFile)
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("out.mht"));
+    TkvAtomicFile::WriteAll(target, {"first ", "file"}, true);
+    EXPECT_EQ(readAll(target), QByteArray("first file"));
+    EXPECT_EQ(QFile::permissions(target) & QFileDevice::ReadOther, QFileDevice::ReadOther);
+
+    TkvAtomicFile::WriteAll(target, {"second"}, true);
+    EXPECT_EQ(readAll(target), QByteArray("second"));
+    EXPECT_EQ(entries(dir.path()), QStringList{QStringLiteral("out.mht")});
+
+    // Without replace an existing file is an error and stays as it was.
+    const std::string error = errorOf([&] { TkvAtomicFile::WriteAll(target, {"third"}, false); });
+    EXPECT_NE(error.find("already exists"), std::string::npos) << error;
+    EXPECT_EQ(readAll(target), QByteArray("second"));
+}
+
+TEST(KvAtomicFileTest, AbandonedWriteKeepsTheOldTarget)
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("out.mht"));
+    writeFile(target, "old");
+    {
+        TkvAtomicFile file(target, true);
+        file.Write("partial");
+    } // destroyed before Commit, as when a conversion fails half way
+    EXPECT_EQ(readAll(target), QByteArray("old"));
+    EXPECT_EQ(entries(dir.path()), QStringList{QStringLiteral("out.mht")});
+}
+
+TEST(KvAtomicFileTest, UnwritableTargetsFailWithTheReason)
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath(QStringLiteral("plain")), "x");
+
+    // A path through a regular file (ENOTDIR), a missing folder, a folder as the target, a name longer
+    // than NAME_MAX: each fails with a sentence naming the target, and nothing is created.
+    const QString throughFile = dir.filePath(QStringLiteral("plain/out.mht"));
+    std::string error = errorOf([&] { TkvAtomicFile::WriteAll(throughFile, {"x"}, true); });
+    EXPECT_NE(error.find(throughFile.toStdString()), std::string::npos) << error;
+    EXPECT_NE(error.find("is not a folder"), std::string::npos) << error;
+
+    error = errorOf([&] { TkvAtomicFile::WriteAll(dir.filePath(QStringLiteral("none/out.mht")), {"x"}, true); });
+    EXPECT_NE(error.find("does not exist"), std::string::npos) << error;
+
+    error = errorOf([&] { TkvAtomicFile::WriteAll(dir.path(), {"x"}, true); });
+    EXPECT_NE(error.find("is a folder"), std::string::npos) << error;
+
+    const QString tooLong = dir.filePath(QString(300, QLatin1Char('n')) + QStringLiteral(".mht"));
+    error = errorOf([&] { TkvAtomicFile::WriteAll(tooLong, {"x"}, true); });
+    EXPECT_FALSE(error.empty());
+
+    EXPECT_EQ(entries(dir.path()), QStringList{QStringLiteral("plain")});
+}
+
+TEST(KvAtomicFileTest, FullDiskLeavesExistingTargetAndNoPartialFile)
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("out.mht"));
+    writeFile(target, "old archive");
+
+    // RLIMIT_FSIZE stands in for a full disk; root ignores permission bits but not this limit.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        int code = 1;
+        try {
+            TkvAtomicFile::WriteAll(target, {QByteArray(3000, 'a'), QByteArray(3000, 'b')}, true);
+        } catch (const EMhtError &e) {
+            code = std::string(e.what()).find("Cannot write") == 0 ? 0 : 2;
+        }
+        _exit(code);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the write reported success, 2: unexpected message";
+    EXPECT_EQ(readAll(target), QByteArray("old archive"));
+    EXPECT_EQ(entries(dir.path()), QStringList{QStringLiteral("out.mht")});
+}
