@@ -1,0 +1,19 @@
+#include "kvApp.h"
+
+#include "kvPath.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+TkvApp *App = nullptr;
+
+TkvApp::TkvApp(int argc, char **argv)
+{
+    ExePath = TkvPath::ExecutablePath();
+    if (ExePath.isEmpty() && argc > 0 && argv && argv[0]) {
+        ExePath = QFileInfo(QFile::decodeName(argv[0])).absoluteFilePath();
+    }
+    if (argc > 1 && argv && argv[1]) {
+        FirstParam = QFile::decodeName(argv[1]);
+    }
+}

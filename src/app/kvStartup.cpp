@@ -1,0 +1,194 @@
+#include "kvStartup.h"
+
+#include "kvApp.h"
+#include "kvHomePath.h"
+#include "kvInfo.h"
+#include "kvProduct.h"
+#include "kvProject.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <exception>
+#include <memory>
+
+namespace {
+
+/// Releases a process-wide object and clears its global pointer when a scope ends, so every path
+/// out of Run() releases in reverse order of creation.
+template <typename T>
+class TkvGlobal
+{
+public:
+    TkvGlobal(T *&global, std::unique_ptr<T> object) : global(global), object(std::move(object))
+    {
+        global = this->object.get();
+    }
+    ~TkvGlobal()
+    {
+        object.reset();
+        global = nullptr;
+    }
+    TkvGlobal(const TkvGlobal &) = delete;
+    TkvGlobal &operator=(const TkvGlobal &) = delete;
+
+private:
+    T *&global;
+    std::unique_ptr<T> object;
+};
+
+/// Calls a release hook when a scope ends (only when it was armed by the matching create).
+class TkvRelease
+{
+public:
+    explicit TkvRelease(const std::function<void()> &hook) : hook(hook) {}
+    ~TkvRelease()
+    {
+        if (armed && hook) {
+            hook();
+        }
+    }
+    TkvRelease(const TkvRelease &) = delete;
+    TkvRelease &operator=(const TkvRelease &) = delete;
+    bool armed = false;
+
+private:
+    const std::function<void()> &hook;
+};
+
+void print(std::FILE *out, const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out);
+    std::fflush(out);
+}
+
+} // namespace
+
+TkvStartup::TkvStartup(int argc, char **argv) : argc(argc), argv(argv) {}
+
+TkvRunMode TkvStartup::ChooseMode(const TkvProject &project)
+{
+    if (!project.GetPureConsole()) {
+        return TkvRunMode::Window;
+    }
+    return project.GetSource().contains(QLatin1String("http"), Qt::CaseSensitive) ? TkvRunMode::TransparentWindow
+                                                                                 : TkvRunMode::Console;
+}
+
+QString TkvStartup::UsageText()
+{
+    return QStringLiteral(
+               "%1 %2\n"
+               "Converts HTML pages (%3) into single-file MHT web archives (%4).\n"
+               "\n"
+               "Usage: web2arc [FIRST-PARAMETER]\n"
+               "Only the first parameter counts; any further ones are ignored.\n"
+               "  (none)                  load the default project, if it exists\n"
+               "  FILE.batch-web2arc      load that project file (the extension in exactly this case)\n"
+               "  PATH or ADDRESS         take it as Source: a page, a folder followed by %3, or an\n"
+               "                          http(s) address; Target becomes its folder when empty\n"
+               "  -P:KEY=VALUE,KEY=VALUE  inline options; ',' and ';' separate them (no value can hold\n"
+               "                          either); Target becomes the folder of Source when empty\n"
+               "  -I[TEXT]                open the installation report address and end\n"
+               "  -U                      open the uninstallation report address and end\n"
+               "  --help, --version       print this text or the version and end\n"
+               "Switch letters may be lower case; '/' works instead of '-' in the short forms\n"
+               "(/U, /I, /P, /P:...). Any other switch letter, and a parameter of one character, is ignored.\n"
+               "\n"
+               "Option keys (KEY=VALUE lines of a project; names in any letter case):\n"
+               "  Source              text, empty      what to convert\n"
+               "  Target              text, empty      target folder\n"
+               "  Subdir              boolean, False   include the subfolders of the source folder\n"
+               "  ThreadsCount        integer, 1       number of converter workers\n"
+               "  IsOverwrite         True             existing target: True overwrite, False write\n"
+               "                                       beside it under a tagged name, skip leave it\n"
+               "  KeepFileTime        boolean, False   give the target the source file's times\n"
+               "  KeepTargetSubdirs   boolean, True    rebuild the source's subfolders under Target\n"
+               "  DeleteSource        boolean, False   delete the source after a successful conversion\n"
+               "  RenameSource        text, empty      append this to the source's name after success\n"
+               "  PureConsole         boolean, False   run without a window and end\n"
+               "  RunAndClose         boolean, False   start at once and close the window at the end\n"
+               "  Daemon              integer, 0       above 0: wait this many ms and run again\n"
+               "  RegExt              text, empty      regular expression a file must also match\n"
+               "  SkipHidden          boolean, False   leave out files whose name begins with '.'\n"
+               "  Charset             text, empty      character set of the written archives\n"
+               "  LogFile             text, empty      result log written when a run ends\n"
+               "Booleans: True/False in any case, or a number (0 is false). Integers: decimal, or hex\n"
+               "after $, x or 0x.\n"
+               "\n"
+               "Per-user files (folder: $WEB2ARC_HOME when set, else $XDG_CONFIG_HOME/web2arc, else\n"
+               "~/.config/web2arc; now %5):\n"
+               "  web2arc.batch-web2arc   the default project\n"
+               "  web2arc.log             the recent-projects list\n"
+               "  web2arc.ext             usage counters\n")
+        .arg(QLatin1String(TkvProduct::Title), QLatin1String(TkvProduct::Version), QLatin1String(TkvProduct::FileMask),
+             QLatin1String(TkvProduct::TargetExt), TkvHomePath::Folder());
+}
+
+int TkvStartup::Run()
+{
+    const QByteArray first = argc > 1 && argv && argv[1] ? QByteArray(argv[1]) : QByteArray();
+    if (first == "--help") {
+        print(Out, UsageText());
+        return 0;
+    }
+    if (first == "--version") {
+        print(Out, QStringLiteral("%1 %2\n").arg(QLatin1String(TkvProduct::Title), QLatin1String(TkvProduct::Version)));
+        return 0;
+    }
+
+    TkvRelease windows(ReleaseWindows);
+    windows.armed = true;
+    try {
+        TkvGlobal<TkvApp> app(App, std::make_unique<TkvApp>(argc, argv));
+        TkvGlobal<TkvInfo> info(Info, std::make_unique<TkvInfo>(TkvProduct::Info()));
+        try {
+            TkvGlobal<TkvProject> project(Project, std::make_unique<TkvProject>());
+            TkvRelease main(ReleaseMain);
+            if (CreateMain) {
+                CreateMain();
+                main.armed = true;
+            }
+            TkvProduct::Describe(*Project, ConverterClass);
+            QCoreApplication::setApplicationName(QLatin1String(TkvProduct::ShortName));
+            QCoreApplication::setApplicationVersion(QLatin1String(TkvProduct::Version));
+
+            if (!Project->ParseCommandLine(App->FirstParam)) {
+                return 0; // -I or -U: their link is open; end through the normal release
+            }
+            TkvRelease matcher(ReleaseMatcher);
+            if (CreateMatcher) {
+                CreateMatcher();
+                matcher.armed = true;
+            }
+
+            const TkvRunMode mode = ChooseMode(*Project);
+            if (mode == TkvRunMode::Console) {
+                std::unique_ptr<QCoreApplication> core;
+                if (!QCoreApplication::instance()) {
+                    core = std::make_unique<QCoreApplication>(argc, argv);
+                }
+                if (ConsoleRun) {
+                    ConsoleRun();
+                }
+            } else {
+                if (mode == TkvRunMode::TransparentWindow) {
+                    qputenv("QT_QPA_PLATFORM", "offscreen");
+                }
+                if (WindowRun) {
+                    WindowRun(argc, argv, mode);
+                }
+            }
+            return 0;
+        } catch (const std::exception &error) {
+            if (Info) {
+                Info->HandleAppException(QString::fromUtf8(error.what()));
+            }
+            throw;
+        }
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "web2arc: %s\n", error.what());
+        return 1;
+    }
+}
