@@ -1,0 +1,215 @@
+#include "kvConvertor.h"
+
+#include "kvBatch.h"
+#include "kvFileName.h"
+#include "kvFileTimes.h"
+#include "kvPath.h"
+#include "kvProject.h"
+
+#include <algorithm>
+#include <vector>
+
+std::atomic<int> RunningConvertors{0};
+
+namespace {
+
+const TkvConvertorClass &descriptorClass()
+{
+    if (Project && Project->ConverterClass)
+        return *Project->ConverterClass;
+    return TkvConvertor::Class();
+}
+
+// The relative target name of a web address: the text after the scheme's ':' with every separator
+// and colon made an underscore (http://srv/dir/page.htm gives __srv_dir_page.htm).
+QString webAddressName(const QString &address)
+{
+    QString name = address.mid(address.indexOf(u':') + 1);
+    for (QChar &c : name)
+        if (c == u'/' || c == u'\\' || c == u':')
+            c = u'_';
+    return name;
+}
+
+} // namespace
+
+TkvConvertor::TkvConvertor(TkvBatch *batch) : TkvWorkBase(batch)
+{
+    std::lock_guard guard(batch->NodesLock());
+    ++RunningConvertors;
+}
+
+TkvConvertor::~TkvConvertor()
+{
+    if (counted.exchange(false))
+        --RunningConvertors; // created but never run
+    // Let go of the rest of the chain one member at a time, not by nested destructors.
+    std::shared_ptr<TkvConvertor> next = std::move(NextConvertor);
+    while (next && next.use_count() == 1) {
+        std::shared_ptr<TkvConvertor> after = std::move(next->NextConvertor);
+        next.reset();
+        next = std::move(after);
+    }
+}
+
+const TkvConvertorClass &TkvConvertor::Class()
+{
+    static const TkvConvertorClassOf<TkvConvertor> plain;
+    return plain;
+}
+
+std::shared_ptr<TkvConvertor> TkvConvertor::CreateChain(TkvBatch *batch, const QString &targetDir,
+                                                        const TkvNodeEvent &resultCallback)
+{
+    batch->TargetDir = TkvBatch::UrlToPath(targetDir);
+    const int count = Project ? Project->GetThreadsCount() : 1;
+    return descriptorClass().Create(batch, count, resultCallback);
+}
+
+void TkvConvertor::InitChain(int chainCount, const TkvNodeEvent &resultCallback)
+{
+    ResultCallback = resultCallback;
+    ChainCount = std::max(1, chainCount);
+    if (chainCount > 1)
+        NextConvertor = descriptorClass().Create(Batch, chainCount - 1, resultCallback);
+}
+
+void TkvConvertor::Start()
+{
+    // Each link is taken before its converter is resumed; the chain owns every member, so a member
+    // that ends at once stays valid.
+    for (TkvConvertor *member = this; member; member = member->NextConvertor.get())
+        member->Resume();
+}
+
+void TkvConvertor::Stop()
+{
+    std::vector<TkvConvertor *> members;
+    for (TkvConvertor *member = this; member; member = member->NextConvertor.get())
+        members.push_back(member);
+    for (auto it = members.rbegin(); it != members.rend(); ++it)
+        (*it)->Terminate();
+}
+
+void TkvConvertor::SetOnFinish(const TkvEvent &handler, TkvMainThreadInvoker *mainThread)
+{
+    for (TkvConvertor *member = this; member; member = member->NextConvertor.get()) {
+        member->onFinish = handler;
+        member->invoker = mainThread;
+    }
+}
+
+void TkvConvertor::ProcessEntry()
+{
+    TkvNode &node = *CurrentEntry;
+    QString failure;
+    try {
+        Convert(*Batch, node);
+    } catch (const std::exception &e) {
+        failure = QString::fromUtf8(e.what());
+    } catch (...) {
+        failure = QStringLiteral("The conversion of \"%1\" failed with an unknown error.").arg(node.FileName);
+    }
+    if (!failure.isEmpty()) {
+        {
+            std::lock_guard guard(Batch->NodesLock());
+            node.Status = TkvNode::Failure;
+            node.Message = failure;
+        }
+        Batch->AddFailure(failure);
+    }
+    if (ResultCallback)
+        ResultCallback(*Batch, node);
+}
+
+void TkvConvertor::Convert(TkvBatch &, TkvNode &) {}
+
+QString TkvConvertor::AdjustTargetName(const QString &path)
+{
+    return path;
+}
+
+void TkvConvertor::DoTerminate()
+{
+    if (onFinish) {
+        try {
+            if (invoker)
+                invoker->Invoke(onFinish);
+            else
+                onFinish();
+        } catch (...) {
+            // an error in the handler must not end the process from a worker thread
+        }
+    }
+    // The last access to anything shared: once the count is zero the owner may free the job.
+    if (counted.exchange(false))
+        --RunningConvertors;
+}
+
+QString TkvConvertor::ComputeTargetPath(TkvBatch &batch, TkvNode &node)
+{
+    const QString &source = node.FileName;
+    QString relative;
+    if (source.startsWith(QLatin1String("http"), Qt::CaseInsensitive) && source.contains(u':'))
+        relative = webAddressName(source);
+    else if (Project && Project->GetKeepTargetSubdirs() && !batch.SourceDir.isEmpty() &&
+             source.startsWith(batch.SourceDir))
+        relative = source.mid(batch.SourceDir.size());
+    else
+        relative = TkvPath::NamePart(source);
+
+    QString target = batch.TargetDir;
+    if (!target.isEmpty() && !target.endsWith(u'/'))
+        target += u'/';
+    target += relative;
+
+    // The extension starts at the last dot of the name part.
+    const QString ext = Project ? Project->TargetExt : QStringLiteral(".mht");
+    const qsizetype nameStart = target.lastIndexOf(u'/') + 1;
+    const qsizetype dot = target.lastIndexOf(u'.');
+    if (dot >= nameStart)
+        target.truncate(dot);
+    target += ext;
+
+    target = AdjustTargetName(target);
+
+    const QString folder = TkvPath::FolderPart(target);
+    if (!folder.isEmpty() && !TkvFileName::IsDir(folder) && !TkvFileName::MakePath(folder)) {
+        const QString failure = QStringLiteral("CreateDir Failed: ") + folder;
+        {
+            std::lock_guard guard(batch.NodesLock());
+            node.Status = TkvNode::Failure;
+            node.Message = failure;
+        }
+        batch.AddFailure(failure);
+        return QString();
+    }
+
+    if (!TkvFileName::Exists(target))
+        return target;
+    switch (Project ? Project->GetIsOverwrite() : 1) {
+    case 9: { // skip
+        std::lock_guard guard(batch.NodesLock());
+        node.Status = TkvNode::Success;
+        return QString();
+    }
+    case 0: // keep both: the tagged name beside it, replaced when it exists too
+        return folder + u'-' + (Project ? Project->ShortName : QString()) + u'-' + TkvPath::NamePart(target);
+    default:
+        return target;
+    }
+}
+
+void TkvConvertor::PostProcess(TkvBatch &, TkvNode &node, const QString &targetPath)
+{
+    if (!Project)
+        return;
+    const QString &source = node.FileName;
+    if (Project->GetKeepFileTime())
+        TkvFileTimes::Copy(source, targetPath);
+    if (Project->GetDeleteSource())
+        TkvFileName::Remove(source);
+    const QString suffix = Project->GetRenameSource();
+    if (!suffix.isEmpty() && TkvFileName::Exists(source))
+        TkvFileName::Rename(source, source + suffix);
+}

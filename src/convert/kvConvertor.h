@@ -1,0 +1,102 @@
+#pragma once
+
+#include "kvConvertorClass.h"
+#include "kvMainThreadInvoker.h"
+#include "kvNode.h"
+#include "kvWorkBase.h"
+
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class TkvBatch;
+
+/// The type of OnFinish: a call without arguments or result.
+using TkvEvent = std::function<void()>;
+
+/// Converters of the current run whose run has not yet ended: a converter counts from its creation
+/// until its run has ended (OnFinish included), or until it is destroyed without having run. The
+/// windowless run waits for this to reach zero; when it does, no converter touches its job again.
+extern std::atomic<int> RunningConvertors;
+
+/// One converter thread of a chain. Each takes entries from the job's queue (TkvWorkBase's loop),
+/// calls Convert and then ResultCallback for each, and at the end of its run calls OnFinish on the
+/// main thread. The chain is linked head to tail through NextConvertor, which owns the next member,
+/// and each running member owns itself, so every member stays valid until the whole chain has ended
+/// and its owner has let go of the head: Stop on a partly ended chain is safe.
+///
+/// Use: CreateChain (suspended chain), SetOnFinish (optional), Start; Stop to end early (no file in
+/// progress is interrupted; a member waiting for an entry still takes the next one).
+///
+/// The product's converter overrides Convert and calls ComputeTargetPath and PostProcess from it.
+///
+/// Thread safety: CreateChain, SetOnFinish, Start and Stop on the main thread; Convert,
+/// ComputeTargetPath, PostProcess and ResultCallback on the worker threads, several at once.
+class TkvConvertor : public TkvWorkBase
+{
+public:
+    explicit TkvConvertor(TkvBatch *batch);
+    ~TkvConvertor() override;
+
+    /// Builds a suspended chain for `batch`: sets the job's TargetDir to UrlToPath(targetDir), reads
+    /// ThreadsCount and creates the head through the descriptor's ConverterClass (TkvConvertor's own
+    /// class when there is none or no Project).
+    static std::shared_ptr<TkvConvertor> CreateChain(TkvBatch *batch, const QString &targetDir,
+                                                     const TkvNodeEvent &resultCallback);
+    /// The class of plain TkvConvertor objects.
+    static const TkvConvertorClass &Class();
+
+    /// The rest of chain creation, called by the converter class right after construction: stores the
+    /// callback, sets ChainCount to max(1, chainCount) and, when chainCount > 1, creates the next
+    /// member through the descriptor's ConverterClass with chainCount - 1.
+    virtual void InitChain(int chainCount, const TkvNodeEvent &resultCallback);
+
+    /// Starts this converter and then every later member, the head first.
+    void Start();
+    /// Sets the terminated flag of every member, from the tail back to the head.
+    void Stop();
+    /// Writes OnFinish (and the invoker that takes it to the main thread; null: call it directly on
+    /// the worker's thread) on this converter and every later one. REQUIRES: before Start.
+    void SetOnFinish(const TkvEvent &handler, TkvMainThreadInvoker *invoker = nullptr);
+    const TkvEvent &OnFinish() const { return onFinish; }
+
+    TkvNodeEvent ResultCallback;
+    std::shared_ptr<TkvConvertor> NextConvertor; ///< the next member; null for the tail
+    int ChainCount = 1;                          ///< members from this one to the tail, this one included
+
+    /// The target path of `node` under the job's TargetDir:
+    /// - the relative name is the path below the job's SourceDir when KeepTargetSubdirs is true and
+    ///   the entry lies below SourceDir, else the name part; for a web address ("http...") it is the
+    ///   text after the scheme's ':' with every '/', '\' and ':' replaced by '_';
+    /// - the extension is replaced by (or, without a dot in the name, extended with) TargetExt;
+    /// - AdjustTargetName is applied; the folder is created with its parents;
+    /// - an existing file is handled by IsOverwrite: overwrite (the path), skip (empty result and
+    ///   Status 1, Message untouched), keep both ("-" + ShortName + "-" before the name).
+    /// Returns the empty text when the entry is to be left alone: skipped (Status 1), or failed
+    /// because its folder cannot be created (Status 2, Message "CreateDir Failed: <folder>", counted
+    /// once through AddFailure). Convert then leaves the entry as it is.
+    QString ComputeTargetPath(TkvBatch &batch, TkvNode &node);
+    /// After a successful conversion: copies the source's file times to the target (KeepFileTime),
+    /// deletes the source (DeleteSource), moves it to its path + RenameSource (when set). Every
+    /// failure here is silent and leaves the entry's outcome unchanged.
+    void PostProcess(TkvBatch &batch, TkvNode &node, const QString &targetPath);
+
+protected:
+    /// Convert, then ResultCallback. An exception escaping Convert marks the entry failed (Status 2,
+    /// its text as Message, counted once) before the callback runs.
+    void ProcessEntry() override;
+    /// Converts one entry, setting Status and Message and counting the outcome on the job. The base
+    /// version does nothing.
+    virtual void Convert(TkvBatch &batch, TkvNode &node);
+    /// Last hook on a computed target path; the base version returns it unchanged.
+    virtual QString AdjustTargetName(const QString &path);
+    /// OnFinish on the main thread (waiting for it), then RunningConvertors - 1.
+    void DoTerminate() override;
+
+private:
+    TkvEvent onFinish;
+    TkvMainThreadInvoker *invoker = nullptr;
+    std::atomic<bool> counted{true}; // still included in RunningConvertors
+};

@@ -1,0 +1,170 @@
+#include "kvConvertor.h"
+
+#include "RecordingConvertor.h"
+#include "batchTestProject.h"
+#include "kvFileName.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace {
+
+class KvConvertorTargetTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        root = dir.path() + u'/';
+        batch.SourceDir = root + QStringLiteral("in/");
+        batch.TargetDir = root + QStringLiteral("out/");
+        convertor = TkvConvertor::Class().Create(&batch, 1, {});
+    }
+
+    QString target(const QString &fileName)
+    {
+        TkvNode node;
+        node.FileName = fileName;
+        const QString path = convertor->ComputeTargetPath(batch, node);
+        lastStatus = node.Status;
+        lastMessage = node.Message;
+        return path;
+    }
+
+    QTemporaryDir dir;
+    QString root;
+    BatchTestProject project;
+    TkvBatch batch;
+    std::shared_ptr<TkvConvertor> convertor;
+    int lastStatus = 0;
+    QString lastMessage;
+};
+
+} // namespace
+
+TEST_F(KvConvertorTargetTest, KeepsSubfoldersAndReplacesTheExtension)
+{
+    EXPECT_EQ(target(root + QStringLiteral("in/a/b/page.htm")), root + QStringLiteral("out/a/b/page.mht"));
+    EXPECT_TRUE(QFileInfo(root + QStringLiteral("out/a/b")).isDir()) << "missing folders are created";
+    EXPECT_EQ(target(root + QStringLiteral("in/v1.2/read.me.html")), root + QStringLiteral("out/v1.2/read.me.mht"));
+    EXPECT_EQ(target(root + QStringLiteral("in/noext")), root + QStringLiteral("out/noext.mht"));
+    EXPECT_EQ(target(root + QStringLiteral("in/a:b.htm")), root + QStringLiteral("out/a:b.mht"));
+    // A target folder written without its separator, and a file outside the source folder.
+    batch.TargetDir = root + QStringLiteral("flat");
+    EXPECT_EQ(target(QStringLiteral("/elsewhere/x/dropped.htm")), root + QStringLiteral("flat/dropped.mht"));
+    project->SetOption(QStringLiteral("KeepTargetSubdirs"), QStringLiteral("False"));
+    batch.TargetDir = root + QStringLiteral("out/");
+    EXPECT_EQ(target(root + QStringLiteral("in/a/b/page.htm")), root + QStringLiteral("out/page.mht"));
+}
+
+TEST_F(KvConvertorTargetTest, WebAddressesBecomeFlatNames)
+{
+    batch.SourceDir.clear();
+    EXPECT_EQ(target(QStringLiteral("http://srv/dir/page.htm")), root + QStringLiteral("out/__srv_dir_page.mht"));
+    EXPECT_EQ(target(QStringLiteral("https://srv:8080/a\\b")), root + QStringLiteral("out/__srv_8080_a_b.mht"));
+}
+
+TEST_F(KvConvertorTargetTest, ExistingTargetIsOverwrittenSkippedOrKeptBeside)
+{
+    const QString existing = root + QStringLiteral("out/page.mht");
+    BatchWriteFile(existing, "old");
+    const QString source = root + QStringLiteral("in/page.htm");
+    EXPECT_EQ(target(source), existing) << "overwrite is the default";
+    project->SetOption(QStringLiteral("IsOverwrite"), QStringLiteral("1"));
+    EXPECT_EQ(target(source), existing);
+    for (const char *skip : {"skip", "SKIP"}) {
+        project->SetOption(QStringLiteral("IsOverwrite"), QString::fromLatin1(skip));
+        EXPECT_EQ(target(source), QString());
+        EXPECT_EQ(lastStatus, TkvNode::Success);
+        EXPECT_TRUE(lastMessage.isEmpty());
+    }
+    project->SetOption(QStringLiteral("IsOverwrite"), QStringLiteral("False"));
+    EXPECT_EQ(target(source), root + QStringLiteral("out/-web2arc-page.mht"));
+    BatchWriteFile(root + QStringLiteral("out/-web2arc-page.mht"), "older");
+    EXPECT_EQ(target(source), root + QStringLiteral("out/-web2arc-page.mht")) << "the second name is not tested";
+    EXPECT_EQ(BatchReadFile(existing), "old");
+}
+
+TEST_F(KvConvertorTargetTest, UncreatableFolderFailsTheEntryOnce)
+{
+    BatchWriteFile(root + QStringLiteral("out/blocker"), "a file where a folder should be");
+    EXPECT_EQ(target(root + QStringLiteral("in/blocker/page.htm")), QString());
+    EXPECT_EQ(lastStatus, TkvNode::Failure);
+    EXPECT_EQ(lastMessage, QStringLiteral("CreateDir Failed: ") + root + QStringLiteral("out/blocker/"));
+    EXPECT_EQ(batch.Failures, 1);
+    EXPECT_EQ(batch.Errors, QStringList{lastMessage});
+}
+
+TEST_F(KvConvertorTargetTest, AdjustTargetNameHasTheLastWord)
+{
+    class Renaming : public TkvConvertor
+    {
+    public:
+        using TkvConvertor::TkvConvertor;
+
+    protected:
+        QString AdjustTargetName(const QString &path) override { return path + QStringLiteral(".x"); }
+    };
+    Renaming renaming(&batch);
+    TkvNode node;
+    node.FileName = root + QStringLiteral("in/sub/a.htm");
+    EXPECT_EQ(renaming.ComputeTargetPath(batch, node), root + QStringLiteral("out/sub/a.mht.x"));
+}
+
+TEST_F(KvConvertorTargetTest, PostProcessingFollowsOnlyASuccess)
+{
+    RecordingLog log;
+    RecordingConvertor::Log = &log;
+    project->ConverterClass = &RecordingConvertor::Class();
+    project->SetOption(QStringLiteral("RenameSource"), QStringLiteral(".old"));
+    project->SetOption(QStringLiteral("KeepFileTime"), QStringLiteral("True"));
+    BatchWriteFile(root + QStringLiteral("in/good.htm"));
+    BatchWriteFile(root + QStringLiteral("in/fail.htm"));
+    // A source time with nanoseconds, which the target must carry exactly.
+    const struct timespec times[2] = {{1600000000, 123456789}, {1500000000, 987654321}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, TkvFileName::Encode(root + QStringLiteral("in/good.htm")).constData(), times, 0),
+              0);
+
+    TkvBatch job;
+    job.StartSearch(root + QStringLiteral("in/*.htm"), root + QStringLiteral("out"), false);
+    auto head = TkvConvertor::CreateChain(&job, root + QStringLiteral("out"), {});
+    std::atomic<bool> finished{false};
+    head->SetOnFinish([&] { finished = true; });
+    head->Start();
+    ASSERT_TRUE(BatchWaitUntil([&] { return finished.load(); }));
+    RecordingConvertor::Log = nullptr;
+
+    EXPECT_TRUE(QFileInfo::exists(root + QStringLiteral("in/good.htm.old")));
+    EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("in/good.htm")));
+    EXPECT_TRUE(QFileInfo::exists(root + QStringLiteral("in/fail.htm"))) << "a failed source is untouched";
+    EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("in/fail.htm.old")));
+    struct stat st;
+    ASSERT_EQ(::stat(TkvFileName::Encode(root + QStringLiteral("out/good.mht")).constData(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1500000000);
+    EXPECT_EQ(st.st_mtim.tv_nsec, 987654321);
+    EXPECT_EQ(st.st_atim.tv_sec, 1600000000);
+    EXPECT_EQ(st.st_atim.tv_nsec, 123456789);
+}
+
+TEST_F(KvConvertorTargetTest, DeleteSourceRemovesItAndTheRenameThenHasNothingToMove)
+{
+    project->SetOption(QStringLiteral("DeleteSource"), QStringLiteral("True"));
+    project->SetOption(QStringLiteral("RenameSource"), QStringLiteral(".done"));
+    const QString source = root + QStringLiteral("in/page.htm");
+    BatchWriteFile(source);
+    BatchWriteFile(root + QStringLiteral("out/page.mht"), "archive");
+    TkvNode node;
+    node.FileName = source;
+    convertor->PostProcess(batch, node, root + QStringLiteral("out/page.mht"));
+    EXPECT_FALSE(QFileInfo::exists(source));
+    EXPECT_FALSE(QFileInfo::exists(source + QStringLiteral(".done")));
+    // A web address as the source: every step fails silently.
+    node.FileName = QStringLiteral("http://srv/page.htm");
+    convertor->PostProcess(batch, node, root + QStringLiteral("out/page.mht"));
+    EXPECT_EQ(BatchReadFile(root + QStringLiteral("out/page.mht")), "archive");
+}
