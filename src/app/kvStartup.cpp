@@ -14,48 +14,6 @@
 
 namespace {
 
-/// Releases a process-wide object and clears its global pointer when a scope ends, so every path
-/// out of Run() releases in reverse order of creation.
-template <typename T>
-class TkvGlobal
-{
-public:
-    TkvGlobal(T *&global, std::unique_ptr<T> object) : global(global), object(std::move(object))
-    {
-        global = this->object.get();
-    }
-    ~TkvGlobal()
-    {
-        object.reset();
-        global = nullptr;
-    }
-    TkvGlobal(const TkvGlobal &) = delete;
-    TkvGlobal &operator=(const TkvGlobal &) = delete;
-
-private:
-    T *&global;
-    std::unique_ptr<T> object;
-};
-
-/// Calls a release hook when a scope ends (only when it was armed by the matching create).
-class TkvRelease
-{
-public:
-    explicit TkvRelease(const std::function<void()> &hook) : hook(hook) {}
-    ~TkvRelease()
-    {
-        if (armed && hook) {
-            hook();
-        }
-    }
-    TkvRelease(const TkvRelease &) = delete;
-    TkvRelease &operator=(const TkvRelease &) = delete;
-    bool armed = false;
-
-private:
-    const std::function<void()> &hook;
-};
-
 void print(std::FILE *out, const QString &text)
 {
     const QByteArray bytes = text.toLocal8Bit();
@@ -137,58 +95,84 @@ int TkvStartup::Run()
         print(Out, QStringLiteral("%1 %2\n").arg(QLatin1String(TkvProduct::Title), QLatin1String(TkvProduct::Version)));
         return 0;
     }
-
-    TkvRelease windows(ReleaseWindows);
-    windows.armed = true;
+    int code = 1;
     try {
-        TkvGlobal<TkvApp> app(App, std::make_unique<TkvApp>(argc, argv));
-        TkvGlobal<TkvInfo> info(Info, std::make_unique<TkvInfo>(TkvProduct::Info()));
-        try {
-            TkvGlobal<TkvProject> project(Project, std::make_unique<TkvProject>());
-            TkvRelease main(ReleaseMain);
-            if (CreateMain) {
-                CreateMain();
-                main.armed = true;
-            }
-            TkvProduct::Describe(*Project, ConverterClass);
-            QCoreApplication::setApplicationName(QLatin1String(TkvProduct::ShortName));
-            QCoreApplication::setApplicationVersion(QLatin1String(TkvProduct::Version));
-
-            if (!Project->ParseCommandLine(App->FirstParam)) {
-                return 0; // -I or -U: their link is open; end through the normal release
-            }
-            TkvRelease matcher(ReleaseMatcher);
-            if (CreateMatcher) {
-                CreateMatcher();
-                matcher.armed = true;
-            }
-
-            const TkvRunMode mode = ChooseMode(*Project);
-            if (mode == TkvRunMode::Console) {
-                std::unique_ptr<QCoreApplication> core;
-                if (!QCoreApplication::instance()) {
-                    core = std::make_unique<QCoreApplication>(argc, argv);
-                }
-                if (ConsoleRun) {
-                    ConsoleRun();
-                }
-            } else {
-                if (mode == TkvRunMode::TransparentWindow) {
-                    qputenv("QT_QPA_PLATFORM", "offscreen");
-                }
-                if (WindowRun) {
-                    WindowRun(argc, argv, mode);
-                }
-            }
-            return 0;
-        } catch (const std::exception &error) {
-            if (Info) {
-                Info->HandleAppException(QString::fromUtf8(error.what()));
-            }
-            throw;
+        code = StartAndRun();
+    } catch (const std::exception &error) {
+        if (Info) {
+            Info->HandleAppException(error);
         }
+        std::fprintf(stderr, "web2arc: %s\n", error.what());
+        code = 1;
+    }
+    try {
+        ReleaseGlobals();
     } catch (const std::exception &error) {
         std::fprintf(stderr, "web2arc: %s\n", error.what());
-        return 1;
     }
+    if (ReleaseWindows) {
+        ReleaseWindows();
+    }
+    return code;
+}
+
+void TkvStartup::ReleaseGlobals()
+{
+    while (!releases.empty()) {
+        const std::function<void()> release = std::move(releases.back());
+        releases.pop_back();
+        release();
+    }
+}
+
+int TkvStartup::StartAndRun()
+{
+    App = new TkvApp(argc, argv);
+    releases.emplace_back([] {
+        delete App;
+        App = nullptr;
+    });
+    Info = new TkvInfo(TkvProduct::Info());
+    Info->ExePath = App->ExePath;
+    releases.emplace_back([] {
+        delete Info;
+        Info = nullptr;
+    });
+    Project = new TkvProject();
+    releases.emplace_back([] {
+        delete Project;
+        Project = nullptr;
+    });
+    if (CreateMain) {
+        CreateMain();
+        if (ReleaseMain) {
+            releases.emplace_back(ReleaseMain);
+        }
+    }
+    TkvProduct::Describe(*Project, ConverterClass);
+    QCoreApplication::setApplicationName(QLatin1String(TkvProduct::ShortName));
+    QCoreApplication::setApplicationVersion(QLatin1String(TkvProduct::Version));
+
+    if (!Project->ParseCommandLine(App->FirstParam)) {
+        return 0; // -I or -U: their link is open; the process ends through the normal release
+    }
+    if (CreateMatcher) {
+        CreateMatcher();
+        if (ReleaseMatcher) {
+            releases.emplace_back(ReleaseMatcher);
+        }
+    }
+
+    const TkvRunMode mode = ChooseMode(*Project);
+    if (mode == TkvRunMode::Console) {
+        std::unique_ptr<QCoreApplication> core;
+        if (!QCoreApplication::instance()) {
+            core = std::make_unique<QCoreApplication>(argc, argv);
+        }
+        return ConsoleRun ? ConsoleRun() : 0;
+    }
+    if (mode == TkvRunMode::TransparentWindow) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    return WindowRun ? WindowRun(argc, argv, mode, [this] { ReleaseGlobals(); }) : 0;
 }

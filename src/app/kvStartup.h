@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 class TkvConvertorClass;
 class TkvProject;
@@ -21,7 +22,7 @@ enum class TkvRunMode
 ///   application name, ParseCommandLine (which loads the start project), the name matcher
 ///   (CreateMatcher); then the console run or the window run; then the release in reverse order:
 ///   ReleaseMatcher, ReleaseMain, TkvProject (writes the recent-projects list), TkvInfo, TkvApp, and
-///   last ReleaseWindows (the windows outlive the store, which touches its bound controls when it ends).
+///   last ReleaseWindows.
 /// The switches -I and -U end the process right after ParseCommandLine, through the same release.
 /// `--help` and `--version` as the first parameter print their text to Out and touch no file.
 ///
@@ -40,18 +41,24 @@ public:
     std::function<void()> CreateMatcher; ///< create NameMatcher
     std::function<void()> ReleaseMatcher;
     /// The console run on this thread (Run of TkvMain); a QCoreApplication exists while it runs.
-    std::function<void()> ConsoleRun;
+    /// Returns the exit code.
+    std::function<int()> ConsoleRun;
     /// Window mode: create the QApplication (with argc/argv), the main window, the about box, call
-    /// ShowAbout and run the message loop until the main window closes. The windows may stay alive
-    /// until ReleaseWindows. In TransparentWindow mode QT_QPA_PLATFORM is already "offscreen".
-    std::function<void(int &argc, char **argv, TkvRunMode mode)> WindowRun;
+    /// ShowAbout and run the message loop until the main window closes; returns the exit code. It
+    /// should call `releaseGlobals` after the message loop while the windows still exist (the store
+    /// touches its bound controls when it ends); when it does not, the release follows its return.
+    /// In TransparentWindow mode QT_QPA_PLATFORM is already "offscreen".
+    std::function<int(int &argc, char **argv, TkvRunMode mode, const std::function<void()> &releaseGlobals)>
+        WindowRun;
+    /// Called last, after every process-wide object is released.
     std::function<void()> ReleaseWindows;
 
     std::FILE *Out = stdout; ///< where --help and --version print
 
     /// Runs the whole process life. Returns the exit code: 0 on every orderly path (after the
-    /// message loop, after the console run, after -I/-U, after --help/--version); 1 when an error
-    /// escaped start-up (its text goes to stderr and to the information object).
+    /// message loop, after the console run, after -I/-U, after --help/--version) unless a run hook
+    /// returned another; 1 when an error escaped (its text goes to stderr and, while it exists, to
+    /// the information object).
     int Run();
 
     /// The run mode the loaded project asks for.
@@ -60,6 +67,11 @@ public:
     static QString UsageText();
 
 private:
+    int StartAndRun();
+    /// Runs the pending release steps, newest first; a second call does nothing.
+    void ReleaseGlobals();
+
     int argc;
     char **argv;
+    std::vector<std::function<void()>> releases;
 };

@@ -87,10 +87,17 @@ protected:
             if (failInRun) {
                 throw std::runtime_error("Cannot open \"/in\": broken.");
             }
+            return consoleCode;
         };
-        startup.WindowRun = [&](int &, char **, TkvRunMode mode) {
+        startup.WindowRun = [&](int &, char **, TkvRunMode mode, const std::function<void()> &releaseGlobals) {
             events << (mode == TkvRunMode::TransparentWindow ? QStringLiteral("transparent") : QStringLiteral("window"));
             platformInRun = qgetenv("QT_QPA_PLATFORM");
+            if (releaseInWindow) {
+                releaseGlobals();
+                EXPECT_TRUE(!App && !Info && !Project);
+                events << QStringLiteral("loop-end");
+            }
+            return 0;
         };
         startup.ReleaseMatcher = [&] { events << QStringLiteral("-matcher"); };
         startup.ReleaseMain = [&] {
@@ -122,6 +129,8 @@ protected:
     QByteArray platformInRun;
     QString sourceAtMatcher;
     bool failInRun = false;
+    bool releaseInWindow = false;
+    int consoleCode = 0;
     bool recentWrittenBeforeWindows = false;
 
 private:
@@ -159,6 +168,20 @@ TEST_F(KvStartupTest, RunModeFollowsPureConsoleAndHttpInSource)
             EXPECT_EQ(platformInRun, QByteArray("offscreen"));
         }
     }
+}
+
+TEST_F(KvStartupTest, WindowRunReleasesTheGlobalsWhileItsWindowsExist)
+{
+    releaseInWindow = true;
+    EXPECT_EQ(Start({"-P:Source=/in"}), 0);
+    EXPECT_EQ(events, QStringList({"main", "matcher", "window", "-matcher", "-main", "loop-end", "-windows"}));
+    EXPECT_TRUE(recentWrittenBeforeWindows);
+}
+
+TEST_F(KvStartupTest, ConsoleExitCodeIsPassedOn)
+{
+    consoleCode = 1;
+    EXPECT_EQ(Start({"-P:PureConsole=1,Source=/in"}), 1);
 }
 
 TEST_F(KvStartupTest, ProjectFileOnTheCommandLineChoosesTheMode)
