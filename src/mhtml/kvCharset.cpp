@@ -405,7 +405,8 @@ QByteArray TkvCharset::Encode(const QString &text, const QString &charset)
             auto found = mappable.constFind(cp);
             if (found == mappable.constEnd()) {
                 QStringEncoder single(converter.constData());
-                (void)single.encode(one);
+                const QByteArray probe = single.encode(one); // the conversion runs on assignment
+                Q_UNUSED(probe);
                 found = mappable.insert(cp, !single.hasError());
             }
             ok = *found;

@@ -132,7 +132,7 @@ QString schemeOf(const QString &s, qsizetype &after)
     return {};
 }
 
-std::optional<quint32> parseIpv4Number(QString part, bool &valid)
+std::optional<quint64> parseIpv4Number(QString part, bool &valid)
 {
     valid = true;
     if (part.isEmpty())
@@ -156,7 +156,7 @@ std::optional<quint32> parseIpv4Number(QString part, bool &valid)
         valid = false;
         return std::nullopt;
     }
-    return value > 0xFFFFFFFFull ? std::optional<quint32>(0xFFFFFFFFu) : std::optional<quint32>(quint32(value));
+    return std::min<quint64>(value, 0x100000000ull); // anything above 32 bits fails the same way
 }
 
 bool endsInNumber(const QString &host)
@@ -195,7 +195,7 @@ std::optional<QString> parseIpv4(const QString &host)
             return std::nullopt;
         numbers.push_back(*n);
     }
-    const quint64 big = numbers.back() > 0xFFFFFFFFu ? 0x100000000ull : numbers.back();
+    const quint64 big = numbers.back();
     for (size_t i = 0; i + 1 < numbers.size(); ++i)
         if (numbers[i] > 255)
             return std::nullopt;

@@ -31,7 +31,11 @@ int bindLoopback(int &port)
 
 } // namespace
 
-TkvHttpTestServer::TkvHttpTestServer() : server(std::make_unique<httplib::Server>()) {}
+TkvHttpTestServer::TkvHttpTestServer() : server(std::make_unique<httplib::Server>())
+{
+    // Stopping waits for every idle keep-alive connection to time out: keep that short.
+    server->set_keep_alive_timeout(1);
+}
 
 TkvHttpTestServer::~TkvHttpTestServer()
 {

@@ -14,7 +14,8 @@
 
 /// An HTTP server on 127.0.0.1 and a free port, for tests. Set the routes through Server() before
 /// Start(); Start() returns once the server accepts connections. The destructor stops the server and
-/// joins its thread. Handlers run on the server's worker threads.
+/// joins its thread (an idle keep-alive connection delays that by up to the keep-alive time-out, set to
+/// 1 s here). Handlers run on the server's worker threads.
 ///
 /// Link: the test executable needs the cpp-httplib library (pkg-config cpp-httplib).
 class TkvHttpTestServer
