@@ -23,7 +23,8 @@ void print(std::FILE *out, const QString &text)
 
 } // namespace
 
-TkvStartup::TkvStartup(int argc, char **argv) : argc(argc), argv(argv) {}
+TkvStartup::TkvStartup(int argc, char **argv) : argc(argc), argv(argv)
+{}
 
 TkvRunMode TkvStartup::ChooseMode(const TkvProject &project)
 {
@@ -31,7 +32,7 @@ TkvRunMode TkvStartup::ChooseMode(const TkvProject &project)
         return TkvRunMode::Window;
     }
     return project.GetSource().contains(QLatin1String("http"), Qt::CaseSensitive) ? TkvRunMode::TransparentWindow
-                                                                                 : TkvRunMode::Console;
+                                                                                  : TkvRunMode::Console;
 }
 
 QString TkvStartup::UsageText()

@@ -48,8 +48,7 @@ public:
     /// should call `releaseGlobals` after the message loop while the windows still exist (the store
     /// touches its bound controls when it ends); when it does not, the release follows its return.
     /// In TransparentWindow mode QT_QPA_PLATFORM is already "offscreen".
-    std::function<int(int &argc, char **argv, TkvRunMode mode, const std::function<void()> &releaseGlobals)>
-        WindowRun;
+    std::function<int(int &argc, char **argv, TkvRunMode mode, const std::function<void()> &releaseGlobals)> WindowRun;
     /// Called last, after every process-wide object is released.
     std::function<void()> ReleaseWindows;
 

@@ -126,7 +126,9 @@ QByteArray TkvTextFile::ReadBytes(const QString &path)
     if (fd.get() < 0) {
         throw TkvFileError::FromErrno("open", path, errno);
     }
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::fstat(fd.get(), &info) != 0) {
         throw TkvFileError::FromErrno("open", path, errno);
     }
@@ -187,7 +189,9 @@ void TkvTextFile::WriteLines(const QString &path, const QStringList &lines)
         return TkvFileError::FromErrno("create", path, error);
     };
     // Keep the mode of the file being replaced; a new file gets the usual 0666 less the umask.
-    struct stat old {};
+    struct stat old
+    {
+    };
     mode_t mode;
     if (::stat(QFile::encodeName(target).constData(), &old) == 0) {
         mode = old.st_mode & 07777;
@@ -213,7 +217,9 @@ void TkvTextFile::WriteBytes(const QString &path, const QByteArray &bytes, bool 
     int raw = ::open(name.constData(), O_RDWR | O_CLOEXEC);
     if (raw < 0) {
         const int openError = errno;
-        struct stat info {};
+        struct stat info
+        {
+        };
         if (::lstat(name.constData(), &info) == 0) {
             throw TkvFileError::FromErrno("open", path, openError); // it exists but cannot be opened
         }

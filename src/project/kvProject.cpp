@@ -226,8 +226,8 @@ int TkvProject::ReadInteger(const QString &text, int defaultValue)
         return static_cast<std::int32_t>(pattern);
     }
     std::int64_t value = 0;
-    const std::int64_t limit = negative ? -std::int64_t(std::numeric_limits<int>::min())
-                                        : std::int64_t(std::numeric_limits<int>::max());
+    const std::int64_t limit =
+        negative ? -std::int64_t(std::numeric_limits<int>::min()) : std::int64_t(std::numeric_limits<int>::max());
     for (; i < n; ++i) {
         if (!isDigit(text.at(i))) {
             return defaultValue;
@@ -328,8 +328,8 @@ bool TkvProject::ParseCommandLine(const QString &firstParam)
     // path, so it counts only in the short forms "/U", "/I", "/P" and "/P:..." (a path like /usr/x.htm
     // must stay a path).
     const bool dash = param.size() >= 2 && param.at(0) == QLatin1Char('-');
-    const bool slash = param.size() >= 2 && param.at(0) == QLatin1Char('/') &&
-                       (param.size() == 2 || param.at(2) == QLatin1Char(':'));
+    const bool slash =
+        param.size() >= 2 && param.at(0) == QLatin1Char('/') && (param.size() == 2 || param.at(2) == QLatin1Char(':'));
     if (dash || slash) {
         char16_t letter = param.at(1).unicode();
         if (letter >= 'a' && letter <= 'z') {

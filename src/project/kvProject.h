@@ -62,7 +62,7 @@ public:
     // ---- options (any thread) ----
     QString GetOption(const QString &key) const;
     void SetOption(const QString &key, const QString &value);
-    QString OptionsText() const;            ///< every line followed by CR LF
+    QString OptionsText() const;              ///< every line followed by CR LF
     void SetOptionsText(const QString &text); ///< split at CR LF, CR or LF
     QStringList OptionLines() const;
 

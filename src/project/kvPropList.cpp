@@ -43,7 +43,8 @@ bool isInteger(int typeId)
 
 } // namespace
 
-TkvPropList::TkvPropList(QObject *control) : control(control) {}
+TkvPropList::TkvPropList(QObject *control) : control(control)
+{}
 
 QString TkvPropList::ReadProperty(const QString &name) const
 {
@@ -62,8 +63,8 @@ QString TkvPropList::ReadProperty(const QString &name) const
     if (property.isEnumType()) {
         const QMetaEnum enumerator = property.enumerator();
         const int number = value.toInt();
-        const QByteArray key = enumerator.isFlag() ? enumerator.valueToKeys(number)
-                                                   : QByteArray(enumerator.valueToKey(number));
+        const QByteArray key =
+            enumerator.isFlag() ? enumerator.valueToKeys(number) : QByteArray(enumerator.valueToKey(number));
         return key.isEmpty() ? QString::number(number) : QString::fromLatin1(key);
     }
     if (isInteger(typeId)) {

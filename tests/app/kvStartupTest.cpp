@@ -1,9 +1,9 @@
 // Start-up order, run-mode choice, release order and the informational parameters.
+#include "kvStartup.h"
 #include "kvApp.h"
 #include "kvInfo.h"
 #include "kvProduct.h"
 #include "kvProject.h"
-#include "kvStartup.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -90,7 +90,8 @@ protected:
             return consoleCode;
         };
         startup.WindowRun = [&](int &, char **, TkvRunMode mode, const std::function<void()> &releaseGlobals) {
-            events << (mode == TkvRunMode::TransparentWindow ? QStringLiteral("transparent") : QStringLiteral("window"));
+            events << (mode == TkvRunMode::TransparentWindow ? QStringLiteral("transparent")
+                                                             : QStringLiteral("window"));
             platformInRun = qgetenv("QT_QPA_PLATFORM");
             if (releaseInWindow) {
                 releaseGlobals();

@@ -1,6 +1,6 @@
 // Path parts, folder creation and the per-user home path.
-#include "kvHomePath.h"
 #include "kvPath.h"
+#include "kvHomePath.h"
 
 #include <QFile>
 #include <QFileInfo>

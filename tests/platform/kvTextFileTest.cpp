@@ -1,6 +1,6 @@
 // The text-file codec and the whole-file byte access.
-#include "kvFileError.h"
 #include "kvTextFile.h"
+#include "kvFileError.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,12 +32,21 @@ void writeAll(const QString &path, const QByteArray &bytes)
 
 TEST(KvTextFileTest, ByteOrderMarkSelectsTheEncoding)
 {
-    EXPECT_EQ(TkvTextFile::Decode(QByteArray("\xEF\xBB\xBF" "a\xC3\xA9")), QStringLiteral("a\u00E9"));
-    EXPECT_EQ(TkvTextFile::Decode(QByteArray("\xFF\xFE" "a\0\xAC\x20", 6)), QStringLiteral("a\u20AC"));
+    EXPECT_EQ(TkvTextFile::Decode(QByteArray("\xEF\xBB\xBF"
+                                             "a\xC3\xA9")),
+              QStringLiteral("a\u00E9"));
+    EXPECT_EQ(TkvTextFile::Decode(QByteArray("\xFF\xFE"
+                                             "a\0\xAC\x20",
+                                             6)),
+              QStringLiteral("a\u20AC"));
     EXPECT_EQ(TkvTextFile::Decode(QByteArray("\xFE\xFF\0a\x20\xAC", 6)), QStringLiteral("a\u20AC"));
     // A mark alone is the empty text; an odd trailing byte of UTF-16 does not crash.
     EXPECT_EQ(TkvTextFile::Decode(QByteArray("\xFF\xFE")), QString());
-    EXPECT_EQ(TkvTextFile::Decode(QByteArray("\xFF\xFE" "a\0b", 5)).left(1), QStringLiteral("a"));
+    EXPECT_EQ(TkvTextFile::Decode(QByteArray("\xFF\xFE"
+                                             "a\0b",
+                                             5))
+                  .left(1),
+              QStringLiteral("a"));
 }
 
 TEST(KvTextFileTest, WithoutMarkValidUtf8ElseWindows1252)
@@ -88,7 +97,9 @@ TEST(KvTextFileTest, ReplacingKeepsModeAndFollowsLinks)
     TkvTextFile::WriteLines(link, {QStringLiteral("new")});
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_EQ(readAll(real), QByteArray("new\r\n"));
-    struct stat info {};
+    struct stat info
+    {
+    };
     ASSERT_EQ(::stat(QFile::encodeName(real).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
@@ -143,7 +154,8 @@ TEST(KvTextFileTest, FullDiskLeavesTheOldFileWhole)
         try {
             TkvTextFile::WriteLines(path, {QString(100, QLatin1Char('y'))});
         } catch (const TkvFileError &error) {
-            const bool named = QString::fromUtf8(error.what()).startsWith(QStringLiteral("Cannot create file \"%1\"").arg(path));
+            const bool named =
+                QString::fromUtf8(error.what()).startsWith(QStringLiteral("Cannot create file \"%1\"").arg(path));
             ::_exit(named ? 3 : 4);
         }
         ::_exit(5);

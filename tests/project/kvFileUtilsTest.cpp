@@ -1,6 +1,6 @@
 // Whole-file UTF-16LE text.
-#include "kvFileError.h"
 #include "kvFileUtils.h"
+#include "kvFileError.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -153,7 +153,8 @@ TEST_F(KvProjectCommandTest, ProjectPathLoadsOnlyWithTheExactExtension)
     WriteAll(project, "Source=/site/*.htm?\r\nThreadsCount=4\r\n");
     EXPECT_TRUE(store->ParseCommandLine(project));
     EXPECT_EQ(store->ProjectFile, project);
-    EXPECT_EQ(store->OptionLines(), QStringList({QStringLiteral("Source=/site/*.htm?"), QStringLiteral("ThreadsCount=4")}));
+    EXPECT_EQ(store->OptionLines(),
+              QStringList({QStringLiteral("Source=/site/*.htm?"), QStringLiteral("ThreadsCount=4")}));
     EXPECT_EQ(store->RecentFiles, QStringList({project}));
 
     const QString upper = HomeFile(QStringLiteral("a.BATCH-WEB2ARC"));
@@ -206,9 +207,9 @@ TEST_F(KvProjectCommandTest, MissingOrUnreadableProjectChangesNothing)
     store->SetOptionsText(QStringLiteral("Source=/before"));
     store->RecentFiles = QStringList({QStringLiteral("/old.batch-web2arc")});
     QDir(home.path()).mkdir(QStringLiteral("dir.batch-web2arc"));
-    for (const QString &path : {HomeFile(QStringLiteral("missing.batch-web2arc")),
-                                HomeFile(QStringLiteral("dir.batch-web2arc")),
-                                HomeFile(QStringLiteral("missing/notdir.batch-web2arc"))}) {
+    for (const QString &path :
+         {HomeFile(QStringLiteral("missing.batch-web2arc")), HomeFile(QStringLiteral("dir.batch-web2arc")),
+          HomeFile(QStringLiteral("missing/notdir.batch-web2arc"))}) {
         store->ProjectFile = path;
         store->OpenProject(true);
         EXPECT_EQ(store->ProjectFile, path);
@@ -228,7 +229,7 @@ TEST_F(KvProjectCommandTest, ProjectFilesReadInEveryEncoding)
         {QByteArray("\xEF\xBB\xBFSource=/\xC3\xA9\r\n"), QStringLiteral("/\u00E9")},
         {QByteArray("\xFF\xFES\0=\0/\0\xE9\0\r\0\n\0", 14), QStringLiteral("/\u00E9")},
         {QByteArray("\xFE\xFF\0S\0=\0/\0\xE9", 10), QStringLiteral("/\u00E9")},
-        {QByteArray("Source=/caf\xE9\r"), QStringLiteral("/caf\u00E9")},       // Windows-1252
+        {QByteArray("Source=/caf\xE9\r"), QStringLiteral("/caf\u00E9")},      // Windows-1252
         {QByteArray("Source=/\xE2\x82\xAC\rX=1"), QStringLiteral("/\u20AC")}, // UTF-8, CR only
     };
     for (const auto &c : cases) {

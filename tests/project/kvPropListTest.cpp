@@ -1,6 +1,6 @@
 // Reading and writing control properties by name, and copying between bound controls and options.
-#include "kvProjectFixture.h"
 #include "kvPropList.h"
+#include "kvProjectFixture.h"
 
 #include <QObject>
 #include <QVariant>
@@ -28,7 +28,12 @@ class TkvFakeCheck : public QObject
     Q_PROPERTY(double ratio READ ratio WRITE setRatio)
     Q_PROPERTY(QString label READ label)
 public:
-    enum Shade { Light, Dark, VeryDark };
+    enum Shade
+    {
+        Light,
+        Dark,
+        VeryDark
+    };
     Q_ENUM(Shade)
 
     bool isChecked() const { return checkedValue; }
