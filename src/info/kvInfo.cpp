@@ -4,6 +4,7 @@
 #include "kvHomePath.h"
 #include "kvInfoCodec.h"
 #include "kvOpener.h"
+#include "kvPath.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -61,8 +62,8 @@ QString ValuePart(const QString &line)
 
 TkvInfo::TkvInfo(const TkvProductInfo &productInfo) : product(productInfo)
 {
-    if (QCoreApplication::instance() != nullptr)
-        ExePath = QCoreApplication::applicationFilePath();
+    ExePath =
+        QCoreApplication::instance() != nullptr ? QCoreApplication::applicationFilePath() : TkvPath::ExecutablePath();
     // The folder is made before its birth time is read: otherwise the first start would write the
     // file under -1 and the second one, finding the new folder, could not read it back.
     const QString folder = QFileInfo(HomePath()).absolutePath();
