@@ -397,7 +397,8 @@ QByteArray TkvCharset::Encode(const QString &text, const QString &charset)
     QString substituted;
     substituted.reserve(text.size() + text.size() / 8);
     for (qsizetype i = 0; i < text.size();) {
-        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+        const qsizetype length =
+            text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
         const QStringView one = QStringView(text).mid(i, length);
         const char32_t cp = length == 2 ? QChar::surrogateToUcs4(text[i], text[i + 1]) : text[i].unicode();
         bool ok = cp < 0x80;

@@ -5,7 +5,8 @@
 #include "kvMhtMessage.h"
 #include "kvUrl.h"
 
-TkvFetcher::TkvFetcher(TkvFetchPolicy policy) : policy(std::move(policy)) {}
+TkvFetcher::TkvFetcher(TkvFetchPolicy policy) : policy(std::move(policy))
+{}
 
 TkvFetcher::~TkvFetcher() = default;
 
@@ -22,12 +23,11 @@ TkvFetchResult TkvFetcher::Fetch(const QString &url)
     const QString canonical = parsed.ToString();
     if (parsed.IsFile()) {
         if (!policy.allowFile)
-            throw EMhtError(
-                QStringLiteral("Refused to embed the local file \"%1\" in a page fetched from the web.").arg(canonical));
+            throw EMhtError(QStringLiteral("Refused to embed the local file \"%1\" in a page fetched from the web.")
+                                .arg(canonical));
         const QString path = TkvUrl::ToLocalPath(canonical);
         if (path.isEmpty())
-            throw EMhtError(
-                QStringLiteral("Cannot open \"%1\": Files on other hosts cannot be read.").arg(canonical));
+            throw EMhtError(QStringLiteral("Cannot open \"%1\": Files on other hosts cannot be read.").arg(canonical));
         TkvFetchResult result = TkvFileFetcher::Read(path, policy.maxBytes);
         result.finalUrl = canonical;
         return result;

@@ -26,8 +26,8 @@ QString errorText(int error)
 [[noreturn]] void tooLarge(const QString &path, qint64 maxBytes)
 {
     const qint64 mib = 1024 * 1024;
-    const QString limit = maxBytes % mib == 0 ? QStringLiteral("%1 MiB").arg(maxBytes / mib)
-                                              : QStringLiteral("%1 bytes").arg(maxBytes);
+    const QString limit =
+        maxBytes % mib == 0 ? QStringLiteral("%1 MiB").arg(maxBytes / mib) : QStringLiteral("%1 bytes").arg(maxBytes);
     throw EMhtError(QStringLiteral("Cannot read \"%1\": The file is larger than %2.").arg(path, limit));
 }
 

@@ -65,21 +65,36 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
 QString standardReason(long code)
 {
     switch (code) {
-    case 400: return QStringLiteral("Bad Request");
-    case 401: return QStringLiteral("Unauthorized");
-    case 403: return QStringLiteral("Forbidden");
-    case 404: return QStringLiteral("Not Found");
-    case 405: return QStringLiteral("Method Not Allowed");
-    case 407: return QStringLiteral("Proxy Authentication Required");
-    case 408: return QStringLiteral("Request Timeout");
-    case 410: return QStringLiteral("Gone");
-    case 429: return QStringLiteral("Too Many Requests");
-    case 500: return QStringLiteral("Internal Server Error");
-    case 501: return QStringLiteral("Not Implemented");
-    case 502: return QStringLiteral("Bad Gateway");
-    case 503: return QStringLiteral("Service Unavailable");
-    case 504: return QStringLiteral("Gateway Timeout");
-    default: return {};
+    case 400:
+        return QStringLiteral("Bad Request");
+    case 401:
+        return QStringLiteral("Unauthorized");
+    case 403:
+        return QStringLiteral("Forbidden");
+    case 404:
+        return QStringLiteral("Not Found");
+    case 405:
+        return QStringLiteral("Method Not Allowed");
+    case 407:
+        return QStringLiteral("Proxy Authentication Required");
+    case 408:
+        return QStringLiteral("Request Timeout");
+    case 410:
+        return QStringLiteral("Gone");
+    case 429:
+        return QStringLiteral("Too Many Requests");
+    case 500:
+        return QStringLiteral("Internal Server Error");
+    case 501:
+        return QStringLiteral("Not Implemented");
+    case 502:
+        return QStringLiteral("Bad Gateway");
+    case 503:
+        return QStringLiteral("Service Unavailable");
+    case 504:
+        return QStringLiteral("Gateway Timeout");
+    default:
+        return {};
     }
 }
 
@@ -87,6 +102,13 @@ QString sizeText(qint64 bytes)
 {
     const qint64 mib = 1024 * 1024;
     return bytes % mib == 0 ? QStringLiteral("%1 MiB").arg(bytes / mib) : QStringLiteral("%1 bytes").arg(bytes);
+}
+
+bool isLoopback(const QString &url)
+{
+    const QString host = TkvUrl::Parse(url).Host();
+    return host == QLatin1String("localhost") || host.endsWith(QLatin1String(".localhost")) ||
+           host.startsWith(QLatin1String("127.")) || host == QLatin1String("[::1]");
 }
 
 } // namespace
@@ -135,6 +157,8 @@ TkvFetchResult TkvHttpFetcher::Get(const QString &url, const TkvFetchPolicy &pol
     }
     if (policy.proxy)
         curl_easy_setopt(h, CURLOPT_PROXY, proxy.constData()); // "" turns proxies off
+    else if (isLoopback(url))
+        curl_easy_setopt(h, CURLOPT_PROXY, ""); // like browsers: this machine is never reached through a proxy
     if (!policy.caFile.isEmpty())
         curl_easy_setopt(h, CURLOPT_CAINFO, caFile.constData());
 
@@ -145,11 +169,11 @@ TkvFetchResult TkvHttpFetcher::Get(const QString &url, const TkvFetchPolicy &pol
     curl_easy_setopt(h, CURLOPT_HEADERDATA, nullptr);
 
     if (transfer.overflow || code == CURLE_FILESIZE_EXCEEDED)
-        throw EMhtError(QStringLiteral("Cannot fetch \"%1\": The response is larger than %2.")
-                            .arg(url, sizeText(policy.maxBytes)));
+        throw EMhtError(
+            QStringLiteral("Cannot fetch \"%1\": The response is larger than %2.").arg(url, sizeText(policy.maxBytes)));
     if (code != CURLE_OK) {
-        const QString text = errorBuffer[0] ? QString::fromUtf8(errorBuffer).trimmed()
-                                            : QString::fromUtf8(curl_easy_strerror(code));
+        const QString text =
+            errorBuffer[0] ? QString::fromUtf8(errorBuffer).trimmed() : QString::fromUtf8(curl_easy_strerror(code));
         throw EMhtError(QStringLiteral("Cannot fetch \"%1\": %2").arg(url, text));
     }
 

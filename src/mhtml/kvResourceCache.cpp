@@ -9,7 +9,8 @@ const QByteArray &TkvCachedPart::Encoded(const std::function<QByteArray(const Tk
     return encoded;
 }
 
-TkvResourceCache::TkvResourceCache(qint64 maxBytes) : maxBytes(maxBytes) {}
+TkvResourceCache::TkvResourceCache(qint64 maxBytes) : maxBytes(maxBytes)
+{}
 
 TkvResourceCache &TkvResourceCache::Shared()
 {

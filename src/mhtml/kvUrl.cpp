@@ -15,7 +15,15 @@
 
 namespace {
 
-enum EncodeSet { fragmentSet, querySet, specialQuerySet, pathSet, userinfoSet, localPathSet };
+enum EncodeSet
+{
+    fragmentSet,
+    querySet,
+    specialQuerySet,
+    pathSet,
+    userinfoSet,
+    localPathSet
+};
 
 bool inSet(unsigned char c, EncodeSet set)
 {
@@ -29,8 +37,7 @@ bool inSet(unsigned char c, EncodeSet set)
     case specialQuerySet:
         return c == ' ' || c == '"' || c == '#' || c == '<' || c == '>' || c == '\'';
     case pathSet:
-        return c == ' ' || c == '"' || c == '#' || c == '<' || c == '>' || c == '?' || c == '`' || c == '{' ||
-               c == '}';
+        return c == ' ' || c == '"' || c == '#' || c == '<' || c == '>' || c == '?' || c == '`' || c == '{' || c == '}';
     case userinfoSet:
         return inSet(c, pathSet) || c == '/' || c == ':' || c == ';' || c == '=' || c == '@' ||
                (c >= '[' && c <= '^') || c == '|';
@@ -138,7 +145,8 @@ std::optional<quint64> parseIpv4Number(QString part, bool &valid)
     if (part.isEmpty())
         return std::nullopt;
     int base = 10;
-    if (part.size() >= 2 && part[0] == QLatin1Char('0') && (part[1] == QLatin1Char('x') || part[1] == QLatin1Char('X'))) {
+    if (part.size() >= 2 && part[0] == QLatin1Char('0') &&
+        (part[1] == QLatin1Char('x') || part[1] == QLatin1Char('X'))) {
         part = part.mid(2);
         base = 16;
     } else if (part.size() >= 2 && part[0] == QLatin1Char('0')) {
@@ -580,8 +588,7 @@ private:
             appendQuery(url.query, s.mid(end + 1, hash - end - 1), charset, true);
             end = hash;
         }
-        if (end < s.size() && s[end] == QLatin1Char('#'))
-        {
+        if (end < s.size() && s[end] == QLatin1Char('#')) {
             url.fragment = encoded(s.mid(end + 1), fragmentSet);
             if (url.fragment.isNull())
                 url.fragment = QStringLiteral("");

@@ -26,13 +26,27 @@ QString u(const char *utf8)
 TEST(KvCharsetTest, NormalizesLabelsByTheEncodingStandard)
 {
     const std::pair<const char *, const char *> cases[] = {
-        {"utf-8", "UTF-8"},           {" UTF8 ", "UTF-8"},          {"latin1", "windows-1252"},
-        {"ISO-8859-1", "windows-1252"}, {"ascii", "windows-1252"},  {"us-ascii", "windows-1252"},
-        {"shift_jis", "Shift_JIS"},   {"x-sjis", "Shift_JIS"},      {"euc-jp", "EUC-JP"},
-        {"gb2312", "GBK"},            {"GBK", "GBK"},               {"gb18030", "gb18030"},
-        {"big5", "Big5"},             {"koi8_r", "KOI8-R"},         {"koi8-u", "KOI8-U"},
-        {"cp1251", "windows-1251"},   {"iso-8859-9", "windows-1254"}, {"iso-8859-15", "ISO-8859-15"},
-        {"utf-16", "UTF-16LE"},       {"utf-16be", "UTF-16BE"},     {"ks_c_5601-1987", "EUC-KR"},
+        {"utf-8", "UTF-8"},
+        {" UTF8 ", "UTF-8"},
+        {"latin1", "windows-1252"},
+        {"ISO-8859-1", "windows-1252"},
+        {"ascii", "windows-1252"},
+        {"us-ascii", "windows-1252"},
+        {"shift_jis", "Shift_JIS"},
+        {"x-sjis", "Shift_JIS"},
+        {"euc-jp", "EUC-JP"},
+        {"gb2312", "GBK"},
+        {"GBK", "GBK"},
+        {"gb18030", "gb18030"},
+        {"big5", "Big5"},
+        {"koi8_r", "KOI8-R"},
+        {"koi8-u", "KOI8-U"},
+        {"cp1251", "windows-1251"},
+        {"iso-8859-9", "windows-1254"},
+        {"iso-8859-15", "ISO-8859-15"},
+        {"utf-16", "UTF-16LE"},
+        {"utf-16be", "UTF-16BE"},
+        {"ks_c_5601-1987", "EUC-KR"},
     };
     for (const auto &[label, name] : cases)
         EXPECT_EQ(TkvCharset::Normalize(QString::fromLatin1(label)), QString::fromLatin1(name)) << label;
@@ -144,7 +158,10 @@ TEST(KvContentTypeTest, SniffsMagicBytesBeforeTheExtension)
         {QByteArray("\0\1\0\0\0\x0A", 6), "font/ttf"},
         {QByteArray("\0\0\1\0\1\0", 6), "image/x-icon"},
         {QByteArray("%PDF-1.7\n"), "application/pdf"},
-        {QByteArray("\0\0\0\x18" "ftypmp42", 12), "video/mp4"},
+        {QByteArray("\0\0\0\x18"
+                    "ftypmp42",
+                    12),
+         "video/mp4"},
         {QByteArray("\x1A\x45\xDF\xA3\x9F", 5), "video/webm"},
         {QByteArray("<?xml version=\"1.0\"?>\n<!-- c -->\n<!DOCTYPE svg>\n<svg xmlns=\"http://www.w3.org/2000/svg\"/>"),
          "image/svg+xml"},

@@ -70,7 +70,9 @@ TEST(KvUrlTest, CanonicalizesSchemeHostAndPort)
         {"http://h:0080/", nullptr, "http://h/"},
         {"http://%41B.com/", nullptr, "http://ab.com/"},
         {"http://my_host.example/", nullptr, "http://my_host.example/"},
-        {"http://B\xC3\xBC" "cher.EXAMPLE/", nullptr, "http://xn--bcher-kva.example/"},
+        {"http://B\xC3\xBC"
+         "cher.EXAMPLE/",
+         nullptr, "http://xn--bcher-kva.example/"},
         {"http://user:pa ss@h/", nullptr, "http://user:pa%20ss@h/"},
         {"http://exa mple.com/", nullptr, nullptr},
         {"http://a<b/", nullptr, nullptr},
@@ -120,7 +122,9 @@ TEST(KvUrlTest, PercentEncodesThePathExactlyForTheBrowserSet)
         {"(x)[y]|'z'!$&*+,;=:@~^.png", page, "http://example.com/dir/(x)[y]|'z'!$&*+,;=:@~^.png"},
         {"%41%zz%.png", page, "http://example.com/dir/%41%zz%.png"},
         {"\xC3\xBC\xE6\x97\xA5.png", page, "http://example.com/dir/%C3%BC%E6%97%A5.png"},
-        {"http://h/a\x7F" "b", nullptr, "http://h/a%7Fb"},
+        {"http://h/a\x7F"
+         "b",
+         nullptr, "http://h/a%7Fb"},
     });
 }
 
@@ -186,8 +190,7 @@ TEST(KvUrlTest, LeavesOtherSchemesAndFragmentsAlone)
         EXPECT_TRUE(TkvUrl::Resolve(text, QString::fromUtf8(page)).isEmpty()) << reference;
     }
     for (const char *reference : {"a.png", "http://h/", "//h/x", "file:///x", "?q", "c:/x.png"})
-        EXPECT_EQ(TkvUrl::IsLeftAlone(QString::fromUtf8(reference)), QByteArray(reference) == "c:/x.png")
-            << reference;
+        EXPECT_EQ(TkvUrl::IsLeftAlone(QString::fromUtf8(reference)), QByteArray(reference) == "c:/x.png") << reference;
     // Without a base a relative reference has nothing to resolve against.
     EXPECT_FALSE(TkvUrl::Parse(QStringLiteral("a.png")).IsValid());
     EXPECT_FALSE(TkvUrl::Parse(QStringLiteral("a.png")).IsLeftAlone());

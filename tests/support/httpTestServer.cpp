@@ -37,6 +37,17 @@ TkvHttpTestServer::TkvHttpTestServer() : server(std::make_unique<httplib::Server
     server->set_keep_alive_timeout(1);
 }
 
+TkvHttpTestServer::TkvHttpTestServer(const QString &certificateFile, const QString &keyFile) : tls(true)
+{
+    const QByteArray certificate = certificateFile.toLocal8Bit();
+    const QByteArray key = keyFile.toLocal8Bit();
+    auto secure = std::make_unique<httplib::SSLServer>(certificate.constData(), key.constData());
+    if (!secure->is_valid())
+        throw std::runtime_error("Cannot load the test TLS certificate or key.");
+    server = std::move(secure);
+    server->set_keep_alive_timeout(1);
+}
+
 TkvHttpTestServer::~TkvHttpTestServer()
 {
     Stop();
@@ -69,7 +80,10 @@ void TkvHttpTestServer::Stop()
 
 QString TkvHttpTestServer::Url(const QString &path) const
 {
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path);
+    return QStringLiteral("%1://127.0.0.1:%2%3")
+        .arg(tls ? QStringLiteral("https") : QStringLiteral("http"))
+        .arg(port)
+        .arg(path);
 }
 
 TkvSilentListener::TkvSilentListener()

@@ -22,6 +22,9 @@ class TkvHttpTestServer
 {
 public:
     TkvHttpTestServer();
+    /// An HTTPS server with the PEM certificate and key in these files. Throws std::runtime_error when
+    /// they cannot be loaded.
+    TkvHttpTestServer(const QString &certificateFile, const QString &keyFile);
     ~TkvHttpTestServer();
     TkvHttpTestServer(const TkvHttpTestServer &) = delete;
     TkvHttpTestServer &operator=(const TkvHttpTestServer &) = delete;
@@ -34,13 +37,14 @@ public:
     void Stop();
 
     int Port() const { return port; }
-    /// "http://127.0.0.1:<port>" + path (path begins with '/').
+    /// "http://127.0.0.1:<port>" + path (path begins with '/'); "https://..." for an HTTPS server.
     QString Url(const QString &path = QStringLiteral("/")) const;
 
 private:
     std::unique_ptr<httplib::Server> server;
     std::thread thread;
     int port = 0;
+    bool tls = false;
 };
 
 /// A TCP socket on 127.0.0.1 that listens but never accepts or answers: connections complete (the
