@@ -184,14 +184,8 @@ QString TRegex::Replace(const QString &subject, const QString &replacement) cons
     return out;
 }
 
-// Compiled expressions of this thread, keyed by options and pattern.
-QRegularExpression compile(const QString &pattern, int options)
+QRegularExpression build(const QString &pattern, int options)
 {
-    thread_local QHash<QString, QRegularExpression> cache;
-    const QString key = QString::number(options) + u'\n' + pattern;
-    if (auto it = cache.constFind(key); it != cache.constEnd())
-        return *it;
-
     QRegularExpression::PatternOptions qtOptions = QRegularExpression::NoPatternOption;
     if (options & Regex::IgnoreCaseOption)
         qtOptions |= QRegularExpression::CaseInsensitiveOption;
@@ -201,9 +195,41 @@ QRegularExpression compile(const QString &pattern, int options)
         throw ERegexException(Regex::Facility | number, Regex::ErrorText(number));
     }
     re.optimize();
-    if (cache.size() >= 256)
-        cache.clear();
-    cache.insert(key, re);
+    return re;
+}
+
+struct CachedExpression
+{
+    QString pattern;
+    int options = -1;
+    QRegularExpression re;
+};
+
+// Compiled expressions of this thread: the most recently used ones first (the name test alternates
+// between the mask and RegExt), the rest by options and pattern.
+QRegularExpression compile(const QString &pattern, int options)
+{
+    thread_local CachedExpression recent[2];
+    for (int i = 0; i < 2; ++i) {
+        if (recent[i].options == options && recent[i].pattern == pattern) {
+            if (i == 1)
+                std::swap(recent[0], recent[1]);
+            return recent[0].re;
+        }
+    }
+    thread_local QHash<QString, QRegularExpression> cache;
+    const QString key = QString::number(options) + u'\n' + pattern;
+    QRegularExpression re;
+    if (auto it = cache.constFind(key); it != cache.constEnd()) {
+        re = *it;
+    } else {
+        re = build(pattern, options);
+        if (cache.size() >= 256)
+            cache.clear();
+        cache.insert(key, re);
+    }
+    recent[1] = std::move(recent[0]);
+    recent[0] = CachedExpression{pattern, options, re};
     return re;
 }
 

@@ -90,7 +90,13 @@ bool TkvBatch::Accepts(const QString &path) const
 {
     if (!NameMatcher)
         return true;
-    bool accepted = NameMatcher->Match(path, MaskToRegex(Mask));
+    // The mask's expression, worked out once per mask and thread.
+    thread_local QString lastMask, lastPattern = MaskToRegex(QString());
+    if (Mask != lastMask) {
+        lastPattern = MaskToRegex(Mask);
+        lastMask = Mask;
+    }
+    bool accepted = NameMatcher->Match(path, lastPattern);
     if (accepted && !RegExtPattern.isEmpty())
         accepted = NameMatcher->Match(path, RegExtPattern);
     return accepted;
@@ -109,12 +115,14 @@ void TkvBatch::AddFile(const QString &path)
         node = entry.get();
         Nodes.push_back(std::move(entry));
     }
+    // Waiting workers are woken at once, which is what the time slice yielded after an append used
+    // to achieve with polling workers.
     {
         std::lock_guard guard(waitLock);
         ++changes;
     }
-    waitSignal.notify_all();
-    std::this_thread::yield();
+    if (waiters > 0)
+        waitSignal.notify_all();
     if (OnNodeAdded)
         OnNodeAdded(*this, *node);
 }
@@ -155,7 +163,9 @@ TkvNode *TkvBatch::NextNode()
             return nullptr;
         }
         std::unique_lock wait(waitLock);
+        ++waiters;
         waitSignal.wait_for(wait, std::chrono::milliseconds(100), [&] { return changes != seen; });
+        --waiters;
     }
 }
 

@@ -115,6 +115,7 @@ private:
     std::mutex waitLock;
     std::condition_variable waitSignal;
     uint64_t changes = 0;
+    std::atomic<int> waiters{0}; // workers inside the wait; changed under waitLock
 
     std::mutex threadLock; // guards the start and the join of the search thread
     std::thread searchThread;

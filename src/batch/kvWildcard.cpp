@@ -6,11 +6,18 @@ bool TkvWildcard::Matches(const QString &mask, const QString &name)
 {
     if (mask.isEmpty())
         return false;
-    // can[j]: the mask so far matches the first j characters of the name.
+    // can[j]: the mask so far matches the first j characters of the name. The buffers are kept per
+    // thread: a search tests every name of every folder.
     const qsizetype n = name.size();
-    std::vector<char> can(n + 1, 0), next(n + 1, 0);
+    thread_local std::vector<char> can, next;
+    thread_local QString folded;
+    can.assign(n + 1, 0);
+    next.assign(n + 1, 0);
     can[0] = 1;
-    for (const QChar m : mask) {
+    folded.resize(n);
+    for (qsizetype j = 0; j < n; ++j)
+        folded[j] = name[j].toCaseFolded();
+    for (QChar m : mask) {
         if (m == u'*') {
             next[0] = can[0];
             for (qsizetype j = 1; j <= n; ++j)
@@ -20,10 +27,10 @@ bool TkvWildcard::Matches(const QString &mask, const QString &name)
             for (qsizetype j = 1; j <= n; ++j)
                 next[j] = can[j] || can[j - 1];
         } else {
-            const QChar folded = m.toCaseFolded();
+            m = m.toCaseFolded();
             next[0] = 0;
             for (qsizetype j = 1; j <= n; ++j)
-                next[j] = can[j - 1] && name[j - 1].toCaseFolded() == folded;
+                next[j] = can[j - 1] && folded[j - 1] == m;
         }
         can.swap(next);
     }
