@@ -358,6 +358,9 @@ bool TkvProject::ParseCommandLine(const QString &firstParam)
         }
     } else if (param.size() >= 2) {
         ProjectFile = param;
+        if (!IsProjectFile(param)) {
+            StartPath = param;
+        }
     }
     LoadStartProject();
     return true;
@@ -366,7 +369,9 @@ bool TkvProject::ParseCommandLine(const QString &firstParam)
 void TkvProject::LoadStartProject()
 {
     if (ProjectFile.isEmpty() && InlineOptions.isEmpty()) {
-        ProjectFile = DefaultProjectPath();
+        // The first load of a bare path left ProjectFile empty; the path given still wins over the
+        // default project when the window loads the start project again.
+        ProjectFile = StartPath.isEmpty() ? DefaultProjectPath() : StartPath;
     }
     OpenProject(true);
 }

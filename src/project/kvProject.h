@@ -113,6 +113,11 @@ public:
     void SetOptionLines(const QStringList &lines);
 
 private:
+    /// A first parameter that was neither a switch nor a project file (a page, folder or address):
+    /// the second LoadStartProject (when the window has bound its controls) takes it as Source again
+    /// instead of letting the default project replace it.
+    QString StartPath;
+
     /// The binding of a control: found through its "tag" (index + 1 into PropLists), created on first use.
     TkvPropList *BindingOf(QObject *control);
     void LoadRecent();

@@ -180,6 +180,12 @@ TEST_F(KvProjectCommandTest, PagePathBecomesSourceAndItsFolderTheTarget)
     EXPECT_EQ(store->GetSource(), QStringLiteral("/pages/index.htm"));
     EXPECT_EQ(store->GetTarget(), QStringLiteral("/pages/"));
 
+    // The window loads the start project again: the path given still wins over the default project.
+    store->LoadStartProject();
+    EXPECT_EQ(store->ProjectFile, QString());
+    EXPECT_EQ(store->OptionLines(),
+              QStringList({QStringLiteral("Source=/pages/index.htm"), QStringLiteral("Target=/pages/")}));
+
     // A bare name has no folder part, so no Target line appears.
     auto second = MakeStore();
     second->ParseCommandLine(QStringLiteral("index.htm"));
