@@ -178,7 +178,8 @@ void TkvTextFile::WriteLines(const QString &path, const QStringList &lines)
     }
     TkvPath::ForceFolders(TkvPath::FolderPart(target)); // a failure shows in the next step
 
-    QByteArray pattern = QFile::encodeName(target) + ".XXXXXX";
+    // A short hidden name beside the target, so a target name near NAME_MAX still has a temporary.
+    QByteArray pattern = QFile::encodeName(TkvPath::FolderPart(target)) + ".web2arc-XXXXXX";
     TkvFd fd(::mkostemp(pattern.data(), O_CLOEXEC));
     if (fd.get() < 0) {
         throw TkvFileError::FromErrno("create", path, errno);

@@ -83,7 +83,8 @@ TEST(KvTextFileTest, WrittenLinesReadBackUnchanged)
     // Replacing a longer file leaves only the new lines, and no temporary file behind.
     TkvTextFile::WriteLines(path, {QStringLiteral("short")});
     EXPECT_EQ(readAll(path), QByteArray("short\r\n"));
-    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("sub/deeper"))).entryList(QDir::Files), QStringList({"list.log"}));
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("sub/deeper"))).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"list.log"}));
 }
 
 TEST(KvTextFileTest, ReplacingKeepsModeAndFollowsLinks)
@@ -128,6 +129,10 @@ TEST(KvTextFileTest, FailuresNameThePathAndTheCause)
     EXPECT_THROW(TkvTextFile::ReadBytes(dir.path()), TkvFileError);
     const QString tooLong = dir.filePath(QString(300, QLatin1Char('n')));
     EXPECT_THROW(TkvTextFile::WriteLines(tooLong, {QStringLiteral("a")}), TkvFileError);
+    // The longest name the file system takes is written.
+    const QString longest = dir.filePath(QString(255, QLatin1Char('m')));
+    TkvTextFile::WriteLines(longest, {QStringLiteral("a")});
+    EXPECT_EQ(readAll(longest), QByteArray("a\r\n"));
     EXPECT_THROW(TkvTextFile::WriteLines(QString(), {QStringLiteral("a")}), TkvFileError);
 }
 
@@ -165,7 +170,7 @@ TEST(KvTextFileTest, FullDiskLeavesTheOldFileWhole)
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 3);
     EXPECT_EQ(readAll(path), QByteArray("Source=/kept\r\n"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"project.txt"}));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"project.txt"}));
 }
 
 TEST(KvTextFileTest, WriteBytesAppendsOrTruncatesInPlace)
