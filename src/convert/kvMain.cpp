@@ -10,6 +10,8 @@
 
 #include <QDir>
 
+#include <thread>
+
 TkvMain *Main = nullptr;
 
 TkvMain::TkvMain() = default;
@@ -66,11 +68,8 @@ void TkvMain::WriteLog(const QString &path, const QStringList &lines)
 void TkvMain::AddResult(TkvBatch &, TkvNode &entry)
 {
     const QString line = ResultLine(entry);
-    {
-        std::lock_guard<std::mutex> guard(resultsLock);
-        Results.append(line);
-    }
-    resultAdded.notify_all();
+    std::lock_guard<std::mutex> guard(resultsLock);
+    Results.append(line);
 }
 
 void TkvMain::Run()
@@ -110,8 +109,8 @@ void TkvMain::WaitForConvertors()
             break;
         if (terminal)
             ShowProgress(true, start);
-        std::unique_lock<std::mutex> lock(resultsLock);
-        resultAdded.wait_for(lock, std::chrono::milliseconds(100));
+        // The end is noticed within 100 ms; the progress line is redrawn at the same pace.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     if (terminal)
         TkvConsole::ClearProgress();

@@ -4,7 +4,6 @@
 #include <QStringList>
 
 #include <chrono>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 
@@ -61,12 +60,11 @@ public:
     static void WriteLog(const QString &path, const QStringList &lines);
 
 private:
-    /// Waits until the chain has ended, waking on each result (for the progress line) or every 100 ms.
+    /// Waits until the chain has ended, looking every 100 ms (and redrawing the progress line then).
     void WaitForConvertors();
     void ShowProgress(bool terminal, std::chrono::steady_clock::time_point start);
 
     std::mutex resultsLock;
-    std::condition_variable resultAdded;
 };
 
 /// The one process-wide console runner; null until start-up creates it.
