@@ -149,15 +149,3 @@ void TkvMain::Summarize()
         WriteLog(logFile, lines);
     }
 }
-
-int TkvMain::RunAndReport()
-{
-    try {
-        Run();
-        return 0;
-    } catch (const std::exception &e) {
-        TkvConsole::WriteStderr(QStringLiteral("web2arc: ") + QString::fromUtf8(e.what()).simplified() +
-                                QLatin1Char('\n'));
-        return 1;
-    }
-}

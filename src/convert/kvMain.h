@@ -36,11 +36,9 @@ public:
     /// The whole run: search, convert with ThreadsCount workers, wait until every converter has ended,
     /// Summarize. An empty Target means each archive is written beside its source (the source's
     /// folder is the target). REQUIRES: Project set (and the descriptor's ConverterClass).
-    /// Throws std::runtime_error when the log file cannot be written (the archives are written then).
+    /// Throws std::runtime_error when the log file cannot be written (the archives are already written
+    /// and counted); start-up prints it as one line and ends with exit code 1.
     void Run();
-    /// Run, with an escaping error printed to standard error as one line. Returns the exit code:
-    /// 0 after a run, 1 after an error.
-    int RunAndReport();
     /// The result callback: appends the entry's result line. Called on worker threads.
     void AddResult(TkvBatch &batch, TkvNode &entry);
     /// The end of the run: counters "A", "S", "F"; the failure report; the log file.
