@@ -675,8 +675,8 @@ QString TkvUrl::ArchiveHost()
 QString TkvUrl::ToArchiveLocation(const QString &url)
 {
     TkvUrl parsed = Parse(url);
-    if (!parsed.IsFile())
-        return url;
+    if (!parsed.IsFile() || !parsed.host.isEmpty())
+        return url; // a file on another host is not a local file: there is nothing to map it to
     parsed.scheme = QStringLiteral("http");
     parsed.host = ArchiveHost();
     return parsed.ToString(true);

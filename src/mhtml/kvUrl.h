@@ -46,8 +46,9 @@ public:
     /// `url` is not a valid file: URL.
     static QString ToLocalPath(const QString &url);
 
-    /// The address a part is stored under in an archive: a file: URL file:///p becomes
-    /// http://file.invalid/p (same path and query); every other URL is returned unchanged.
+    /// The address a part is stored under in an archive: a local file: URL file:///p becomes
+    /// http://file.invalid/p (same path, query and fragment); every other URL, including a file: URL
+    /// naming another host, is returned unchanged.
     static QString ToArchiveLocation(const QString &url);
     /// The inverse: http://file.invalid/p -> file:///p; other URLs are returned unchanged.
     static QString FromArchiveLocation(const QString &location);

@@ -2,6 +2,8 @@
 
 #include <QDir>
 
+#include <random>
+
 #include <gtest/gtest.h>
 
 // Readable failure output for QString values.
@@ -231,9 +233,42 @@ TEST(KvUrlTest, MapsFileUrlsToTheArchiveOriginAndBack)
               QStringLiteral("http://file.invalid/p.htm?x=1#f"));
     EXPECT_EQ(TkvUrl::ToArchiveLocation(QStringLiteral("https://srv/a.png")), QStringLiteral("https://srv/a.png"));
     EXPECT_EQ(TkvUrl::FromArchiveLocation(QStringLiteral("https://srv/a.png")), QStringLiteral("https://srv/a.png"));
+    EXPECT_EQ(TkvUrl::ToArchiveLocation(QStringLiteral("file://srv/share/x")), QStringLiteral("file://srv/share/x"));
     EXPECT_EQ(TkvUrl::FromArchiveLocation(QStringLiteral("http://file.invalid:81/x")),
               QStringLiteral("http://file.invalid:81/x"));
     // A reference relative to the mapped page resolves inside the reserved origin.
     EXPECT_EQ(TkvUrl::Resolve(QStringLiteral("../img/a.png"), QStringLiteral("http://file.invalid/home/u/site/p.htm")),
               QStringLiteral("http://file.invalid/home/u/img/a.png"));
+}
+
+TEST(KvUrlTest, CanonicalFormIsAFixedPointOfTheParser)
+{
+    // Random references built from the characters the parser treats specially: whatever they give,
+    // parsing the serialization again must give the same string (as it does in browsers).
+    static const char16_t alphabet[] = u"aZ09./\\?#%:@[]-_~ \t\n\"<>`{}|^'()!$&*+,;=\u00fc\u65e5\U0001F600";
+    const std::u16string symbols(alphabet);
+    std::mt19937 random(20241651);
+    const TkvUrl bases[] = {TkvUrl::Parse(QString::fromUtf8(page)),
+                            TkvUrl::Parse(QStringLiteral("file:///home/u/site/index.htm"))};
+    const QString prefixes[] = {QString(),
+                                QStringLiteral("http://"),
+                                QStringLiteral("https://h:8080/"),
+                                QStringLiteral("file:"),
+                                QStringLiteral("//"),
+                                QStringLiteral("http://[::1]/")};
+    int valid = 0;
+    for (int i = 0; i < 20000; ++i) {
+        QString input = prefixes[random() % std::size(prefixes)];
+        const int length = int(random() % 24);
+        for (int k = 0; k < length; ++k)
+            input += QChar(symbols[random() % symbols.size()]);
+        const QString first = TkvUrl::Parse(input, bases[i % 2]).ToString(true);
+        if (first.isEmpty())
+            continue;
+        ++valid;
+        EXPECT_EQ(TkvUrl::Parse(first).ToString(true), first) << "input: " << input.toStdString();
+        for (QChar c : first)
+            ASSERT_TRUE(c.unicode() > 0x20 && c.unicode() < 0x7F) << "not ASCII: " << first.toStdString();
+    }
+    EXPECT_GT(valid, 10000);
 }
