@@ -1,0 +1,197 @@
+#pragma once
+
+#include "kvDialogSeam.h"
+#include "kvFormBase.h"
+
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+class QTreeView;
+class TkvBatch;
+class TkvConvertor;
+class TkvResultModel;
+class TkvUiChooser;
+class TkvWindowInvoker;
+struct TkvNode;
+
+/// The main window: source and target rows, the tool bar with the project and information commands,
+/// and the result list over the current batch job, with the run control (Search, Convert, Start,
+/// Pause, Stop, the finish and the unattended end of a run).
+///
+/// Creation binds eSource, cSubdir and eTarget to the options store, loads the start project, sets the
+/// caption and makes the store's chooser this window's. The window owns its batch job; the converter
+/// chain frees itself, and a job the window lets go of is destroyed only once no converter uses it.
+///
+/// During a run (from Convert until the last converter's finish) the commands that would replace the
+/// batch job or the project (Files, Browse Files, a drop onto the list, a dropped project, Open, a
+/// recent project, New, Config) are disabled or refused, and the status bar says why. Closing the
+/// window during a run stops the run and closes when it has ended.
+///
+/// Thread rules: every member runs on the window thread, except the two callbacks handed to the batch
+/// job and the chain, which only queue row updates into the result model.
+///
+/// REQUIRES: the global `Project` exists for the window's whole life; `Info` may be null.
+class TkvFrmMain : public TkvFrmBase
+{
+    Q_OBJECT
+
+public:
+    /// `seam` answers the choosers (null: the real dialogs).
+    explicit TkvFrmMain(std::unique_ptr<TkvDialogSeam> seam = nullptr, QWidget *parent = nullptr);
+    ~TkvFrmMain() override;
+
+    // ---- controls (objectName = the member's name) ----
+    QToolBar *ToolBar = nullptr;
+    QToolButton *tbOpen = nullptr;
+    QMenu *pm2 = nullptr;
+    QFrame *pSource = nullptr;
+    QFrame *pTarget = nullptr;
+    QLineEdit *eSource = nullptr;
+    QLineEdit *eTarget = nullptr;
+    QCheckBox *cSubdir = nullptr;
+    QPushButton *bSource = nullptr;
+    QPushButton *bSourceFile = nullptr;
+    QPushButton *bTarget = nullptr;
+    QToolButton *bSearch = nullptr;
+    QToolButton *bView = nullptr;
+    QToolButton *bSearchConvert = nullptr;
+    QToolButton *bCreate = nullptr;
+    QTreeView *lViewer = nullptr;
+    QMenu *pm1 = nullptr;
+    QAction *BrowseFiles1 = nullptr;
+    QAction *ViewSource1 = nullptr;
+    QAction *OpenSource1 = nullptr;
+    QAction *ViewOutput1 = nullptr;
+    QAction *ExportList1 = nullptr;
+    QStatusBar *StatusBar = nullptr;
+
+    QAction *aConvert = nullptr, *aStop = nullptr, *aOpen = nullptr, *aNew = nullptr, *aConfig = nullptr,
+            *aSave = nullptr, *aSaveAs = nullptr, *aUpdate = nullptr, *aHelp = nullptr, *aHomePage = nullptr,
+            *aSupports = nullptr, *aAbout = nullptr, *aSearch = nullptr, *aView = nullptr,
+            *aSearchConvert = nullptr, *aPause = nullptr;
+
+    // ---- state ----
+    TkvBatch *Batch = nullptr; ///< the current job, owned (see batchOwner)
+    int PendingFinishes = 0;
+    bool StoppedByUser = false;
+    bool Shown = false;
+    /// The marker Stop leaves until the finish is handled (the Stop action's tag).
+    int StopTag = 0;
+
+    TkvResultModel *Model() const { return model; }
+    TkvUiChooser *Chooser() const { return chooser.get(); }
+    /// True from Convert until the last converter's finish.
+    bool IsRunning() const { return running; }
+
+    /// Hands the bound controls to the options store.
+    virtual void BindWindowControls();
+    void SetDefaultTarget(const QString &folder);
+    void NewBatch();
+    void AddSourceFile(const QString &path);
+    void UpdateCaption();
+    /// Dropped paths onto `target` (a control of this window or one inside it): one project file opens
+    /// it; a path onto an edit fills it; paths onto the list are queued as a new job. Returns true when
+    /// the drop was used.
+    bool DropFiles(QWidget *target, const QStringList &paths);
+    /// Writes the list as "[status] => file => result" lines, UTF-8 with CR LF, replacing the file.
+    /// Throws TkvFileError when the file cannot be written.
+    void SaveListToFile(const QString &path);
+    void AutoRun();
+    void AfterRun();
+    void OpenSelectedSource(bool folderOnly);
+    /// Milliseconds before the next unattended run (the Daemon option), 0 when none is waiting.
+    bool DaemonWaiting() const;
+
+signals:
+    /// Emitted when the window has closed (also when it was never shown).
+    void Closed();
+
+public slots:
+    void FormShow();
+    void bSourceClick();
+    void bSourceFileClick();
+    void bTargetClick();
+    void aOpenExecute();
+    void aNewExecute();
+    void aConfigExecute();
+    void aSaveExecute();
+    void aSaveAsExecute();
+    void aUpdateExecute();
+    void aHelpExecute();
+    void aHomePageExecute();
+    void aSupportsExecute();
+    void aAboutExecute();
+    void pm2Popup();
+    void RecentProjectClick(QAction *item);
+
+    void aSearchExecute();
+    void aConvertExecute();
+    void aSearchConvertExecute();
+    void aPauseExecute();
+    void aStopExecute();
+    void OnFinish();
+    void aViewExecute();
+    void pm1Popup();
+    void ViewSource1Click();
+    void OpenSource1Click();
+    void ExportList1Click();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createActions();
+    void createToolBar();
+    void createRows();
+    void createViewer();
+    QAction *makeAction(const char *name, const QString &caption, const QString &hint, const QString &icon);
+    void carry(QToolButton *button, QAction *action);
+    void setRunning(bool on);
+    bool search(); ///< Search; false when it could not start (the caller then does not convert)
+    bool cleanTarget();
+    void entryAdded(quint64 generation, TkvNode &entry);
+    void entryDone(quint64 generation, TkvNode &entry);
+    void retireBatch();
+    void releaseRetired();
+    void focusControl(QWidget *control);
+    /// Runs `command`; an exception that leaves it goes to the application's error handler.
+    void guarded(const std::function<void()> &command);
+    bool refuseDuringRun(const QString &what);
+    QWidget *dropTargetAt(const QPoint &pos) const;
+
+    TkvResultModel *model = nullptr;
+    std::unique_ptr<TkvUiChooser> chooser;
+    std::unique_ptr<TkvWindowInvoker> invoker;
+    std::unique_ptr<TkvBatch> batchOwner;
+    std::vector<std::unique_ptr<TkvBatch>> retired; ///< jobs let go of, freed once no converter runs
+    std::shared_ptr<TkvConvertor> Convertor;         ///< head of the last chain (not the chain's owner)
+    QTimer *daemonTimer = nullptr;
+    QTimer *retireTimer = nullptr;
+    QLabel *eSourceLabel = nullptr;
+    QLabel *eTargetLabel = nullptr;
+    bool running = false;
+    bool closeAfterRun = false;
+    bool closed = false;
+    std::vector<QMetaObject::Connection> carried[2];
+};
+
+/// The program's main window (null until created, and in tests that make their own).
+extern TkvFrmMain *kvFrmMain;

@@ -1,0 +1,59 @@
+#include "kvWindowMode.h"
+
+#include "kvDialogSeam.h"
+#include "kvFormMain.h"
+#include "kvOpener.h"
+#include "kvProject.h"
+#include "kvUiChooser.h"
+#include "kvWeb2ArcAbout.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+void openWithDesktop(const QString &address)
+{
+    const QUrl url = address.startsWith(QLatin1Char('/')) ? QUrl::fromLocalFile(address) : QUrl(address);
+    QDesktopServices::openUrl(url);
+}
+
+} // namespace
+
+int RunWindowMode(int &argc, char **argv, const std::function<void()> &releaseGlobals)
+{
+    const bool transparent = Project && Project->GetPureConsole();
+    if (transparent)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (Project)
+        QGuiApplication::setApplicationDisplayName(Project->Title);
+    kvOpener::SetOpenHook([](const QString &address) {
+        if (QThread::currentThread() == qApp->thread())
+            openWithDesktop(address);
+        else
+            QMetaObject::invokeMethod(qApp, [address] { openWithDesktop(address); }, Qt::QueuedConnection);
+    });
+
+    kvFrmMain = new TkvFrmMain();
+    kvFrmWeb2ArcAbout = new TkvFrmWeb2ArcAbout(kvFrmMain);
+    kvFrmWeb2ArcAbout->ShowAbout();
+    QObject::connect(kvFrmMain, &TkvFrmMain::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    if (transparent)
+        QTimer::singleShot(0, kvFrmMain, &TkvFrmMain::FormShow);
+    else
+        kvFrmMain->show();
+    const int rc = app.exec();
+
+    if (releaseGlobals)
+        releaseGlobals();
+    kvOpener::SetOpenHook({});
+    delete kvFrmMain; // also its about box and options dialog, which are its children
+    kvFrmWeb2ArcAbout = nullptr;
+    TkvUiChooser::ClearRememberedFolder();
+    (void)rc;
+    return 0;
+}

@@ -1,0 +1,216 @@
+#include "windowTestSupport.h"
+
+#include "kvUiChooser.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QUrl>
+
+namespace {
+
+using MainWindowTest = WindowTest;
+
+TEST_F(MainWindowTest, StartsWithTheStartProjectInItsBoundControls)
+{
+    write(Project->DefaultProjectPath(), "Source=/web/*.htm?\r\nSubdir=TRUE\r\neTarget.Text=/out/\r\n");
+    TkvFrmMain *w = open();
+    EXPECT_EQ(w->eSource->text(), QStringLiteral("/web/*.htm?"));
+    EXPECT_TRUE(w->cSubdir->isChecked());
+    EXPECT_EQ(w->eTarget->text(), QStringLiteral("/out/"));
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Batch WEB2ARC Converter - ") + Project->DefaultProjectPath());
+    for (QWidget *bound : {static_cast<QWidget *>(w->eSource), static_cast<QWidget *>(w->cSubdir),
+                           static_cast<QWidget *>(w->eTarget)}) {
+        EXPECT_TRUE(bound->toolTip().isEmpty()) << bound->objectName().toStdString();
+        EXPECT_FALSE(bound->property("hint").toString().isEmpty());
+    }
+    EXPECT_EQ(w->eSource->property("hint").toString(), QStringLiteral("Text"));
+    EXPECT_EQ(w->cSubdir->property("hint").toString(), QStringLiteral("Checked"));
+
+    // New empties the controls and the caption says there is no project file.
+    w->aNew->trigger();
+    EXPECT_TRUE(w->eSource->text().isEmpty());
+    EXPECT_FALSE(w->cSubdir->isChecked());
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Batch WEB2ARC Converter - None"));
+}
+
+TEST_F(MainWindowTest, LayoutHasTheControlsTheCommandsNeed)
+{
+    TkvFrmMain *w = open();
+    w->show();
+    for (const char *name : {"ToolBar", "tbOpen", "tbNew", "tbConfig", "tbSave", "tbSaveAs", "tbUpdate", "tbHelp",
+                             "tbHomePage", "tbSupports", "tbAbout", "pSource", "pTarget", "eSource", "bSource",
+                             "bSourceFile", "cSubdir", "bSearch", "eTarget", "bTarget", "bView", "bSearchConvert",
+                             "bCreate", "lViewer"})
+        EXPECT_NE(w->findChild<QWidget *>(QLatin1String(name)), nullptr) << name;
+    EXPECT_EQ(w->tbOpen->menu(), w->pm2);
+    EXPECT_EQ(w->tbOpen->popupMode(), QToolButton::MenuButtonPopup);
+    EXPECT_TRUE(w->bSearchConvert->isHidden());
+    EXPECT_FALSE(w->bCreate->isHidden());
+    EXPECT_EQ(w->bCreate->text(), QStringLiteral("Convert"));
+    QHeaderView *header = w->lViewer->header();
+    EXPECT_EQ(w->Model()->columnCount(), 3);
+    EXPECT_EQ(header->sectionSize(0), 30);
+    EXPECT_EQ(header->sectionSize(1), 370);
+    EXPECT_EQ(w->lViewer->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_EQ(w->lViewer->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QStringList menu;
+    for (QAction *a : w->pm1->actions())
+        menu << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(menu, (QStringList{"Browse Files", "-", "View  Source", "Open Source", "-", "View  Output", "-",
+                                 "Export the List"}));
+}
+
+TEST_F(MainWindowTest, FolderChoosersAddTheMaskAndTheSeparatorAlsoWhenCancelled)
+{
+    TkvFrmMain *w = open();
+    w->bSource->click(); // cancelled with an empty Source
+    EXPECT_EQ(w->eSource->text(), QStringLiteral("/*.htm?"));
+    EXPECT_EQ(w->eTarget->text(), QStringLiteral("/"));
+    w->eTarget->clear();
+    w->bTarget->click(); // cancelled with an empty Target
+    EXPECT_EQ(w->eTarget->text(), QStringLiteral("/"));
+
+    dialogs->answers.push_back({QStringLiteral("/web/site")});
+    w->eSource->setText(QStringLiteral("/start/*.htm?"));
+    w->bSource->click();
+    EXPECT_EQ(dialogs->requests.back().folder, QStringLiteral("/start/"));
+    EXPECT_EQ(w->eSource->text(), QStringLiteral("/web/site/*.htm?"));
+    EXPECT_EQ(w->eTarget->text(), QStringLiteral("/")); // a filled Target stays
+    dialogs->answers.push_back({QStringLiteral("/out")});
+    w->bTarget->click();
+    EXPECT_EQ(dialogs->requests.back().folder, QStringLiteral("/"));
+    EXPECT_EQ(w->eTarget->text(), QStringLiteral("/out/"));
+    EXPECT_EQ(TkvUiChooser::RememberedFolder(), QStringLiteral("/"));
+}
+
+TEST_F(MainWindowTest, ChosenFilesBecomeTheRowsAndOneFileTheSource)
+{
+    TkvFrmMain *w = open();
+    w->eSource->setText(QStringLiteral("/web/*.htm?"));
+    dialogs->answers.push_back({QStringLiteral("/web/a.htm"), QStringLiteral("/web/b.htm")});
+    w->bSourceFile->click();
+    w->Model()->Flush();
+    EXPECT_EQ(w->eSource->text(), QStringLiteral("/web/*.htm?"));
+    EXPECT_EQ(rowsText(), (QStringList{"/web/a.htm", "/web/b.htm"}));
+    EXPECT_EQ(dialogs->requests.back().fileName, QStringLiteral("*.htm*"));
+    EXPECT_EQ(dialogs->requests.back().kind, TkvDialogRequest::OpenFiles);
+
+    dialogs->answers.push_back({QStringLiteral("/web/c.htm")});
+    QTest::mouseDClick(w->eSource, Qt::LeftButton);
+    w->Model()->Flush();
+    EXPECT_EQ(w->eSource->text(), QStringLiteral("/web/c.htm"));
+    EXPECT_EQ(rowsText(), QStringList{"/web/c.htm"});
+
+    w->bSourceFile->click(); // cancelled: nothing changes
+    w->Model()->Flush();
+    EXPECT_EQ(rowsText(), QStringList{"/web/c.htm"});
+}
+
+TEST_F(MainWindowTest, DropsOpenAProjectFillAnEditOrQueueFiles)
+{
+    const QString project = path(QStringLiteral("dropped.batch-web2arc"));
+    write(project, "Source=/dropped/*.htm?\r\nTarget=/dropped-out/\r\n");
+    TkvFrmMain *w = open();
+
+    EXPECT_TRUE(w->DropFiles(w->lViewer->viewport(), {project}));
+    EXPECT_EQ(Project->ProjectFile, project);
+    EXPECT_EQ(w->eSource->text(), QStringLiteral("/dropped/*.htm?"));
+    EXPECT_TRUE(w->windowTitle().endsWith(project));
+
+    w->eTarget->clear();
+    EXPECT_TRUE(w->DropFiles(w->eSource, {QStringLiteral("/x/one.htm"), QStringLiteral("/y/two.htm")}));
+    EXPECT_EQ(w->eSource->text(), QStringLiteral("/x/one.htm"));
+    EXPECT_EQ(w->eTarget->text(), QStringLiteral("/x/"));
+
+    // With other files a project file is an ordinary path.
+    EXPECT_TRUE(w->DropFiles(w->lViewer, {project, QStringLiteral("/x/one.htm")}));
+    w->Model()->Flush();
+    EXPECT_EQ(rowsText(), (QStringList{project, "/x/one.htm"}));
+
+    EXPECT_FALSE(w->DropFiles(w->ToolBar, {QStringLiteral("/x/one.htm")}));
+    EXPECT_FALSE(w->DropFiles(w->bSource, {QStringLiteral("/x/one.htm")}));
+    EXPECT_FALSE(w->DropFiles(w->pTarget, {QStringLiteral("/x/one.htm")}));
+    EXPECT_EQ(w->eSource->text(), QStringLiteral("/x/one.htm"));
+
+    // A real drop event over the Target edit.
+    w->show();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QStringLiteral("/z/folder"))});
+    const QPoint at = w->eTarget->mapTo(w, QPoint(5, 5));
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QApplication::sendEvent(w, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(w->eTarget->text(), QStringLiteral("/z/folder"));
+}
+
+TEST_F(MainWindowTest, RecentProjectsMenuDisablesMissingFilesAndOpensWithoutADialog)
+{
+    const QString kept = path(QStringLiteral("kept.batch-web2arc"));
+    write(kept, "Source=/kept/*.htm?\r\n");
+    Project->RecentFiles = {path(QStringLiteral("gone.batch-web2arc")), kept};
+    TkvFrmMain *w = open();
+    w->pm2Popup();
+    ASSERT_EQ(w->pm2->actions().size(), 2);
+    EXPECT_FALSE(w->pm2->actions()[0]->isEnabled());
+    EXPECT_TRUE(w->pm2->actions()[1]->isEnabled());
+    EXPECT_EQ(w->pm2->actions()[1]->text(), kept);
+    w->pm2->actions()[1]->trigger();
+    EXPECT_EQ(Project->ProjectFile, kept);
+    EXPECT_EQ(w->eSource->text(), QStringLiteral("/kept/*.htm?"));
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Batch WEB2ARC Converter - ") + kept);
+    EXPECT_TRUE(dialogs->requests.empty());
+}
+
+TEST_F(MainWindowTest, InformationCommandsOpenTheirLinks)
+{
+    TkvFrmMain *w = open();
+    w->aSupports->trigger();
+    EXPECT_TRUE(Info->LastLink.startsWith(QStringLiteral("mailto:"))) << Info->LastLink.toStdString();
+    w->aUpdate->trigger();
+    EXPECT_TRUE(Info->LastLink.contains(QStringLiteral("download"))) << Info->LastLink.toStdString();
+    w->aHomePage->trigger();
+    EXPECT_FALSE(Info->LastLink.contains(QStringLiteral("download")));
+    EXPECT_EQ(counter(QStringLiteral("H")), QString());
+    w->aHelp->trigger();
+    EXPECT_EQ(counter(QStringLiteral("H")), QStringLiteral("1"));
+    EXPECT_EQ(opened->size(), 4);
+
+    // View opens the target folder; with no target it only focuses the field.
+    w->aView->trigger();
+    EXPECT_EQ(opened->size(), 4);
+    w->eTarget->setText(QStringLiteral("/out/"));
+    w->aView->trigger();
+    EXPECT_EQ(opened->back(), QStringLiteral("/out/"));
+}
+
+TEST_F(MainWindowTest, SourceCommandsOpenTheSelectedRowsFileOrFolder)
+{
+    TkvFrmMain *w = open();
+    w->DropFiles(w->lViewer, {QStringLiteral("/web/a.htm"), QStringLiteral("/web/sub/b.htm")});
+    w->Model()->Flush();
+    w->pm1Popup();
+    EXPECT_FALSE(w->OpenSource1->isEnabled());
+    EXPECT_FALSE(w->ViewSource1->isEnabled());
+    w->lViewer->selectionModel()->select(w->Model()->index(1, 0),
+                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    w->pm1Popup();
+    EXPECT_TRUE(w->OpenSource1->isEnabled());
+    w->OpenSource1->trigger();
+    EXPECT_EQ(opened->back(), QStringLiteral("/web/sub/b.htm"));
+    w->ViewSource1->trigger();
+    EXPECT_EQ(opened->back(), QStringLiteral("/web/sub/"));
+}
+
+} // namespace
