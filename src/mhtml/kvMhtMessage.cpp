@@ -354,7 +354,7 @@ void TkvMhtMessage::CreateMHTMLBody(const QString &url, int flags, const QString
     if (!pageUrl.IsFile() && !pageUrl.IsHttp())
         throw EMhtError(QStringLiteral("Cannot open %1: it is neither a local file nor a web address.").arg(quoted(url)));
 
-    TkvFetchPolicy policy;
+    TkvFetchPolicy policy = FetchPolicy;
     policy.user = user;
     policy.password = password;
     policy.allowFile = pageUrl.IsFile();

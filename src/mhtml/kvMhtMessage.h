@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kvFetcher.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -69,6 +71,9 @@ public:
     ~TkvMhtMessage();
 
     bool MimeFormatted = true;
+    /// Time-outs, size cap, redirects and proxy of every fetch; CreateMHTMLBody sets the user,
+    /// password and whether file: URLs may be read from its own arguments.
+    TkvFetchPolicy FetchPolicy;
     TkvMhtBodyPart &BodyPart() { return bodyPart; }
 
     /// Fetches `url` (file:, http:, https:, or an absolute local path) and its resources and builds
