@@ -35,7 +35,8 @@ class TkvBatch
 public:
     /// A new job; its search thread is not started.
     TkvBatch();
-    /// Asks the search to stop, waits for the thread to end, then frees every entry.
+    /// Asks the search to stop, waits for the thread to end, then frees every entry. A subclass that
+    /// overrides Execute ends the thread in its own destructor (Terminate, WaitFor).
     virtual ~TkvBatch();
     TkvBatch(const TkvBatch &) = delete;
     TkvBatch &operator=(const TkvBatch &) = delete;
@@ -44,7 +45,7 @@ public:
     /// report), SourceDir and Mask (folder and name part of the source, both passed through UrlToPath)
     /// and Subdirs, then starts the search thread unless it was started before or SearchDone is set.
     /// An empty SourceDir searches the current folder. Throws std::runtime_error when the target is
-    /// empty; nothing is changed then.
+    /// empty; nothing is changed then. REQUIRES: the search thread is not running.
     void StartSearch(const QString &source, const QString &target, bool subdirs);
     /// Queues `path` when Accepts allows it, then calls OnNodeAdded outside the lock.
     void AddFile(const QString &path);

@@ -118,9 +118,10 @@ QString TkvRegexTranslator::Translate(const QString &p, bool multiline)
     QString out;
     out.reserve(p.size() * 2);
     bool afterQuantifier = false; // the previous token was a complete quantifier
+    bool nothingToRepeat = true;  // at the start, after '(', '|', '^' or '$': no atom to quantify
     qsizetype i = 0;
     auto quantifier = [&](const QString &text) {
-        if (afterQuantifier)
+        if (afterQuantifier || nothingToRepeat)
             throw ERegexException(Regex::Facility | 5018, Regex::ErrorText(5018));
         out += text;
         // A lazy '?' belongs to the quantifier it follows.
@@ -145,23 +146,42 @@ QString TkvRegexTranslator::Translate(const QString &p, bool multiline)
                 continue;
             }
             afterQuantifier = false;
+            nothingToRepeat = false;
             out += QStringLiteral("\\{");
             ++i;
             continue;
         }
         afterQuantifier = false;
+        nothingToRepeat = false;
         switch (c.unicode()) {
+        case u'(':
+            // A group's own prefix ("?:", "?=", "?!") is copied with it; its content starts afresh.
+            out += c;
+            ++i;
+            if (i + 1 < p.size() && p[i] == u'?' && (p[i + 1] == u':' || p[i + 1] == u'=' || p[i + 1] == u'!')) {
+                out += p.mid(i, 2);
+                i += 2;
+            }
+            nothingToRepeat = true;
+            continue;
+        case u'|':
+            out += c;
+            ++i;
+            nothingToRepeat = true;
+            continue;
         case u'\\':
             out += translateEscape(p, i, false);
             continue;
         case u'$':
             out += multiline ? QStringLiteral("(?=[") + lineTerminators + QStringLiteral("]|\\z)") : QStringLiteral("\\z");
             ++i;
+            nothingToRepeat = true;
             continue;
         case u'^':
             out += multiline ? QStringLiteral("(?:\\A|(?<=[") + lineTerminators + QStringLiteral("]))")
                              : QStringLiteral("^");
             ++i;
+            nothingToRepeat = true;
             continue;
         case u'.':
             out += QStringLiteral("[^") + lineTerminators + u']';

@@ -37,6 +37,8 @@ extern std::atomic<int> RunningConvertors;
 class TkvConvertor : public TkvWorkBase
 {
 public:
+    /// A suspended converter, counted in RunningConvertors. REQUIRES: `batch` is not null and
+    /// outlives the converter's run.
     explicit TkvConvertor(TkvBatch *batch);
     ~TkvConvertor() override;
 

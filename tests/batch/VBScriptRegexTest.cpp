@@ -49,11 +49,15 @@ TEST(VBScriptRegexTest, CompileErrorsMapToComponentCodes)
     EXPECT_EQ(compileErrorOf(QStringLiteral("*a")), 5018);
     EXPECT_EQ(compileErrorOf(QStringLiteral("a*+")), 5018);
     EXPECT_EQ(compileErrorOf(QStringLiteral("a{2}*")), 5018);
+    EXPECT_EQ(compileErrorOf(QStringLiteral("(*a)")), 5018);
+    EXPECT_EQ(compileErrorOf(QStringLiteral("a|+b")), 5018);
+    EXPECT_EQ(compileErrorOf(QStringLiteral("^*")), 5018);
     EXPECT_EQ(compileErrorOf(QStringLiteral("[z-a]")), 5021);
     EXPECT_EQ(compileErrorOf(QStringLiteral("a\\")), 5017);
     // Valid expressions raise nothing, also a lazy quantifier and a literal brace.
     EXPECT_EQ(compileErrorOf(QStringLiteral("a*?b")), 0);
     EXPECT_EQ(compileErrorOf(QStringLiteral("a{x}")), 0);
+    EXPECT_EQ(compileErrorOf(QStringLiteral("(?:ab)+(?=c)|d*")), 0);
 }
 
 TEST(VBScriptRegexTest, MatchesAnywhereUnlessAnchoredWithOptionalCase)
