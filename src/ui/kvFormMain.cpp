@@ -536,7 +536,9 @@ void TkvFrmMain::pm2Popup()
     if (!Project)
         return;
     for (const QString &path : Project->RecentFiles) {
-        QAction *item = pm2->addAction(path);
+        // The caption is exactly the path: an "&" in it is doubled so it is not taken as a mnemonic.
+        QAction *item = pm2->addAction(QString(path).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        item->setData(path);
         item->setEnabled(QFileInfo::exists(path) && !running);
     }
 }
@@ -545,7 +547,7 @@ void TkvFrmMain::RecentProjectClick(QAction *item)
 {
     if (!item || !Project || refuseDuringRun(QStringLiteral("Opening a project")))
         return;
-    Project->ProjectFile = item->text();
+    Project->ProjectFile = item->data().toString();
     Project->OpenProject(true);
     UpdateCaption();
 }

@@ -32,21 +32,12 @@ public:
         signal.wait_for(guard, std::chrono::seconds(60), [this] { return permits > 0; });
         if (permits > 0 && permits != INT_MAX)
             --permits;
-        ++passed;
-        signal.notify_all();
-    }
-    /// Waits until `count` files have passed in all, at most 60 s.
-    bool WaitPassed(int count)
-    {
-        std::unique_lock guard(lock);
-        return signal.wait_for(guard, std::chrono::seconds(60), [&] { return passed >= count; });
     }
 
 private:
     std::mutex lock;
     std::condition_variable signal;
     int permits = INT_MAX;
-    int passed = 0;
 };
 
 inline TkvTestGate *TestGate = nullptr;
