@@ -261,16 +261,17 @@ void TkvFrmMain::createRows()
     cSubdir = new QCheckBox(QStringLiteral("Su&b folders"), pSource);
     cSubdir->setObjectName(QStringLiteral("cSubdir"));
     cSubdir->setLayoutDirection(Qt::RightToLeft); // text left of the box
-    cSubdir->setGeometry(634, 12, 72, 17);
+    // Wider than the classic 72 pixels: the label must fit in the desktop's sans-serif font.
+    cSubdir->setGeometry(630, 12, 100, 17);
     markBound(cSubdir, "Checked");
-    bSearch = actionButton(pSource, "bSearch", QRect(710, 10, 76, 21), aSearch);
+    bSearch = actionButton(pSource, "bSearch", QRect(734, 10, 76, 21), aSearch);
 
     eTarget = edit(pTarget, "eTarget", QStringLiteral("&Target"), 6, eTargetLabel);
     bTarget = button(pTarget, "bTarget", QStringLiteral("Folder"), QRect(550, 6, 38, 21),
                      QStringLiteral("Choose a target folder to save the converted file(s)"));
     bView = actionButton(pTarget, "bView", QRect(588, 6, 38, 21), aView);
-    bSearchConvert = actionButton(pTarget, "bSearchConvert", QRect(630, 6, 76, 21), aSearchConvert);
-    bCreate = actionButton(pTarget, "bCreate", QRect(710, 6, 76, 21), aConvert);
+    bSearchConvert = actionButton(pTarget, "bSearchConvert", QRect(654, 6, 76, 21), aSearchConvert);
+    bCreate = actionButton(pTarget, "bCreate", QRect(734, 6, 76, 21), aConvert);
 
     setTabOrder(eSource, bSource);
     setTabOrder(bSource, bSourceFile);
