@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Times console runs of the real web2arc executable over a generated site.
 
-usage: bench_console.py [--build DIR] [--pages N ...] [--work DIR] [--keep] [--shm]
+usage: bench_console.py [--build DIR] [--pages N ...] [--runs engine,1,2] [--work DIR] [--keep] [--shm]
 
 For each page count (default 2000) it generates the site with gen_site.py, then measures, each in a
 fresh output folder:
@@ -78,7 +78,7 @@ def build_engine(build):
     return exe
 
 
-def bench(pages, build, work, outroot):
+def bench(pages, build, work, outroot, runs):
     exe = os.path.join(build, "web2arc")
     site = os.path.join(work, "site-%d" % pages)
     if not os.path.isdir(site):
@@ -103,18 +103,21 @@ def bench(pages, build, work, outroot):
         shutil.rmtree(out, ignore_errors=True)
         os.sync()
 
-    engine = build_engine(build)
-    out = os.path.join(outroot, "engine-%d" % pages)
-    shutil.rmtree(out, ignore_errors=True)
-    os.makedirs(out)
-    os.sync()
-    wall, rss, code, stdout, cpu = run_measured([engine, out, "2"], stdin=("\n".join(page_list) + "\n").encode())
-    fields = stdout.decode().split()
-    engine_seconds = float(fields[2]) if len(fields) >= 3 else wall
-    engine_rate = len(page_list) / engine_seconds if engine_seconds > 0 else 0.0
-    finish("engine, 2 threads", wall, rss, code, cpu, out)
+    engine_rate = engine_seconds = 0.0
+    measure_engine = "engine" in runs
+    if measure_engine:
+        engine = build_engine(build)
+        out = os.path.join(outroot, "engine-%d" % pages)
+        shutil.rmtree(out, ignore_errors=True)
+        os.makedirs(out)
+        os.sync()
+        wall, rss, code, stdout, cpu = run_measured([engine, out, "2"], stdin=("\n".join(page_list) + "\n").encode())
+        fields = stdout.decode().split()
+        engine_seconds = float(fields[2]) if len(fields) >= 3 else wall
+        engine_rate = len(page_list) / engine_seconds if engine_seconds > 0 else 0.0
+        finish("engine, 2 threads", wall, rss, code, cpu, out)
 
-    for threads in (1, 2):
+    for threads in [int(r) for r in runs if r != "engine"]:
         home = tempfile.mkdtemp(prefix="bench-home-", dir=work)
         out = os.path.join(outroot, "console-%d-t%d" % (pages, threads))
         shutil.rmtree(out, ignore_errors=True)
@@ -140,8 +143,10 @@ def bench(pages, build, work, outroot):
         print("%-24s %7.2f %8.1f %7.1f %7.2f %8.2f %8.0f %8.2f %8.1f%s" % (
             name, wall, rate, size / 1e6 / wall if wall > 0 else 0.0, floor, wall / floor if floor > 0 else 0.0,
             share, cpu, rss, status))
-    print("engine reference: %.1f pages/s over %.2f s (its own timer); output %.1f MB per run"
-          % (engine_rate, engine_seconds, rows[0][6] / 1e6))
+    if measure_engine:
+        print("engine reference: %.1f pages/s over %.2f s (its own timer)" % (engine_rate, engine_seconds))
+    if rows:
+        print("output %.1f MB per run" % (rows[0][6] / 1e6))
 
 
 def main():
@@ -150,6 +155,8 @@ def main():
     ap.add_argument("--pages", type=int, nargs="+", default=[2000])
     ap.add_argument("--work", help="working folder (default: a temporary one)")
     ap.add_argument("--keep", action="store_true", help="keep the working folder")
+    ap.add_argument("--runs", default="engine,1,2",
+                    help="comma-separated runs: engine and/or ThreadsCount values (default engine,1,2)")
     ap.add_argument("--shm", action="store_true",
                     help="write the archives (and the floor copies) to /dev/shm, taking the disk out of the figures")
     args = ap.parse_args()
@@ -158,7 +165,7 @@ def main():
     outroot = tempfile.mkdtemp(prefix="web2arc-bench-out-", dir="/dev/shm") if args.shm else work
     try:
         for pages in args.pages:
-            bench(pages, os.path.abspath(args.build), work, outroot)
+            bench(pages, os.path.abspath(args.build), work, outroot, args.runs.split(","))
     finally:
         if args.shm:
             shutil.rmtree(outroot, ignore_errors=True)
