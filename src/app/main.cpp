@@ -1,15 +1,31 @@
-// Program entry of web2arc.
+// Program entry of web2arc: fills the start-up's hook points with the layers above the options store.
 #include "kvStartup.h"
+
+#include "kvMain.h"
+#include "kvMatch.h"
+#include "kvWEB2ARC.h"
+#include "kvWindowMode.h"
 
 int main(int argc, char **argv)
 {
     TkvStartup startup(argc, argv);
-    // Hook points for the layers above the options store, filled in as they are linked in:
-    //   startup.ConverterClass  the converter class of the archive conversion
-    //   startup.CreateMain / ReleaseMain        the console runner TkvMain
-    //   startup.CreateMatcher / ReleaseMatcher  the name matcher NameMatcher
-    //   startup.ConsoleRun      Run of TkvMain
-    //   startup.WindowRun       QApplication, TkvFrmMain, TkvFrmWeb2ArcAbout, ShowAbout, message loop
-    //   startup.ReleaseWindows  the windows and the QApplication
+    startup.ConverterClass = &TkvWEB2ARC::Class();
+    startup.CreateMain = [] { Main = new TkvMain(); };
+    startup.ReleaseMain = [] {
+        delete Main;
+        Main = nullptr;
+    };
+    startup.CreateMatcher = [] { NameMatcher = new TkvMatch(); };
+    startup.ReleaseMatcher = [] {
+        delete NameMatcher;
+        NameMatcher = nullptr;
+    };
+    startup.ConsoleRun = [] {
+        Main->Run();
+        return 0;
+    };
+    startup.WindowRun = [](int &count, char **values, TkvRunMode, const std::function<void()> &releaseGlobals) {
+        return RunWindowMode(count, values, releaseGlobals);
+    };
     return startup.Run();
 }
