@@ -179,7 +179,7 @@ void TkvFrmMain::aConvertExecute()
         entryDone(generation, entry);
     });
     PendingFinishes = Convertor->ChainCount;
-    Convertor->SetOnFinish([this] { OnFinish(); }, invoker.get());
+    Convertor->SetOnFinish([this] { guarded([this] { OnFinish(); }); }, invoker.get());
     aStop->setEnabled(true);
     carry(bCreate, aPause);
     aPause->setEnabled(true);
@@ -288,8 +288,15 @@ void TkvFrmMain::AfterRun()
     if (!Project || !Project->GetRunAndClose())
         return;
     const QString logFile = Project->GetOption(QStringLiteral("LogFile"));
-    if (!logFile.isEmpty())
-        SaveListToFile(logFile);
+    if (!logFile.isEmpty()) {
+        // A log that cannot be written is reported, and the unattended run still closes or repeats.
+        try {
+            SaveListToFile(logFile);
+        } catch (const std::exception &e) {
+            if (Info)
+                Info->HandleAppException(QString::fromUtf8(e.what()));
+        }
+    }
     const int daemon = Project->GetDaemon();
     if (daemon < 1) {
         close();

@@ -350,3 +350,56 @@ TEST_F(RunTest, DaemonRepeatsUntilStopped)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(RunTest, ClosingDuringARunStopsItAndClosesWhenItHasEnded)
+{
+    for (int i = 0; i < 4; ++i)
+        write(pages + QStringLiteral("p%1.htm").arg(i));
+    TkvFrmMain *w = open();
+    w->show();
+    w->eSource->setText(pages + QStringLiteral("*.htm?"));
+    w->eTarget->setText(out);
+    QSignalSpy closed(w, &TkvFrmMain::Closed);
+    gate.Limit(0);
+    w->aConvert->trigger();
+    EXPECT_FALSE(w->close()); // the workers still use the job
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->StoppedByUser);
+    gate.Open();
+    ASSERT_TRUE(WaitUntil([&] { return closed.count() == 1; }));
+    EXPECT_FALSE(w->IsRunning());
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(QFile::exists(out + QStringLiteral("p3.mht"))); // stopped after the file in progress
+}
+
+TEST_F(RunTest, AnUnwritableLogIsReportedAndTheUnattendedRunStillCloses)
+{
+    write(pages + QStringLiteral("a.htm"));
+    Project->SetOption(QStringLiteral("Source"), pages + QStringLiteral("*.htm?"));
+    Project->SetOption(QStringLiteral("Target"), out);
+    Project->SetOption(QStringLiteral("RunAndClose"), QStringLiteral("True"));
+    Project->SetOption(QStringLiteral("LogFile"), pages + QStringLiteral("a.htm/run.log")); // below a file
+    TkvFrmMain *w = open();
+    Project->OptionsToControls();
+    QSignalSpy closed(w, &TkvFrmMain::Closed);
+    w->show();
+    ASSERT_TRUE(WaitUntil([&] { return closed.count() == 1; }));
+    EXPECT_EQ(counter(QStringLiteral("E")), QStringLiteral("1"));
+    EXPECT_TRUE(QFile::exists(out + QStringLiteral("a.mht")));
+}
+
+TEST_F(RunTest, AWebAddressIsTheOnlyEntryAndLeavesTheTargetToTheUser)
+{
+    TkvFrmMain *w = open();
+    w->eSource->setText(QStringLiteral("http://127.0.0.1:1/dir/page.htm"));
+    w->aSearch->trigger();
+    w->Model()->Flush();
+    EXPECT_EQ(rowsText(), QStringList{QStringLiteral("http://127.0.0.1:1/dir/page.htm")});
+    EXPECT_TRUE(w->eTarget->text().isEmpty());
+    w->DropFiles(w->eSource, {QStringLiteral("https://srv/a.htm")});
+    EXPECT_TRUE(w->eTarget->text().isEmpty());
+}
+
+} // namespace
