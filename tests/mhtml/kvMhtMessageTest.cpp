@@ -182,7 +182,7 @@ TEST_F(KvMhtMessageTest, FramesAreOwnPartsAndCyclesEnd)
     const TConverted set = convert(base + "set.html");
     ASSERT_NE(set.read.Find(location(base + "img.png")), nullptr);
     EXPECT_EQ(set.read.Find(location(base + "img.png"))->contentType, "image/png");
-    EXPECT_NE(set.read.Find(location(base + "b.html")), nullptr);
+    EXPECT_NE(set.read.Find(location(base + "deep7.html")), nullptr);
 }
 
 TEST_F(KvMhtMessageTest, RewritesBaseHrefAndAbsoluteFileReferencesOnly)
