@@ -88,7 +88,7 @@ public:
     int PendingFinishes = 0;
     bool StoppedByUser = false;
     bool Shown = false;
-    /// The marker Stop leaves until the finish is handled (the Stop action's tag).
+    /// The marker Stop leaves until the finish is handled (the Stop action's tag): 1 drops the job then.
     int StopTag = 0;
 
     TkvResultModel *Model() const { return model; }
@@ -112,7 +112,7 @@ public:
     void AutoRun();
     void AfterRun();
     void OpenSelectedSource(bool folderOnly);
-    /// Milliseconds before the next unattended run (the Daemon option), 0 when none is waiting.
+    /// True while the next unattended run (the Daemon option) waits for its timer.
     bool DaemonWaiting() const;
 
 signals:

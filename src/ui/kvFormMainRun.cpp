@@ -16,18 +16,17 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QPushButton>
 #include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 
 #include <cerrno>
-#include <cstring>
 
 namespace {
 
@@ -80,8 +79,9 @@ void TkvFrmMain::retireBatch()
 
 void TkvFrmMain::releaseRetired()
 {
-    // A converter still counts itself under its job's lock just after its finish was handled, so a job
-    // is freed only when no converter is running any more; until then it waits here.
+    // A converter counts itself in RunningConvertors until after its finish has been handled and may
+    // touch its job until then, so a job is freed only once no converter runs; until then it waits here
+    // and the check is repeated from a timer.
     if (retired.empty())
         return;
     if (RunningConvertors.load() > 0) {
@@ -137,8 +137,8 @@ bool TkvFrmMain::cleanTarget()
         const QString bare = withoutTrailingSlash(text);
         const bool wildcard = text.contains(QLatin1Char('?')) || text.contains(QLatin1Char('*'));
         const QFileInfo info(TkvBatch::UrlToPath(bare));
-        const bool names_file = info.exists() && !info.isDir();
-        if (!wildcard && !names_file)
+        const bool namesFile = info.exists() && !info.isDir();
+        if (!wildcard && !namesFile)
             return true;
         const QString shorter = TkvPath::FolderPart(bare);
         if (shorter.isEmpty() || shorter.size() >= text.size())
