@@ -95,8 +95,7 @@ class TRegex : public IRegex
 public:
     TRegex(const QString &pattern, int options, QRegularExpression compiled)
         : pattern(pattern), options(options), re(std::move(compiled))
-    {
-    }
+    {}
     QString Pattern() const override { return pattern; }
     bool IgnoreCase() const override { return options & Regex::IgnoreCaseOption; }
     bool Multiline() const override { return options & Regex::MultilineOption; }
@@ -237,8 +236,7 @@ QRegularExpression compile(const QString &pattern, int options)
 
 ERegexException::ERegexException(int32_t errorCode, const QString &message)
     : std::runtime_error(message.toStdString()), ErrorCode(errorCode)
-{
-}
+{}
 
 std::shared_ptr<IRegex> Regex::Build(const QString &pattern, int options)
 {

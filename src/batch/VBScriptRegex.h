@@ -59,8 +59,7 @@ public:
     /// True when `pattern` matches anywhere in `subject`. Throws ERegexException for a bad pattern.
     static bool IsMatch(const QString &pattern, int options, const QString &subject);
     /// `subject` with the first match of `pattern` replaced. Throws ERegexException for a bad pattern.
-    static QString Replace(const QString &pattern, const QString &subject, const QString &replacement,
-                           int options);
+    static QString Replace(const QString &pattern, const QString &subject, const QString &replacement, int options);
 
     /// The component's text for an error number (the low 16 bits of `code`), or an empty text.
     static QString ErrorText(int32_t code);

@@ -179,9 +179,8 @@ void TkvBatch::AddFailure(const QString &text)
 {
     std::lock_guard guard(lock);
     ++Failures;
-    const bool known = std::any_of(Errors.cbegin(), Errors.cend(), [&](const QString &seen) {
-        return seen.compare(text, Qt::CaseInsensitive) == 0;
-    });
+    const bool known = std::any_of(Errors.cbegin(), Errors.cend(),
+                                   [&](const QString &seen) { return seen.compare(text, Qt::CaseInsensitive) == 0; });
     if (!known)
         Errors.append(text);
 }

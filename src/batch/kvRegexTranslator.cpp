@@ -105,7 +105,7 @@ QString translateEscape(const QString &p, qsizetype &i, bool inClass)
         break;
     }
     if (c.unicode() >= u'1' && c.unicode() <= u'9')
-        return inClass ? QStringLiteral("\\") + c : QStringLiteral("\\") + c; // back reference / octal
+        return u'\\' + QString(c); // a back reference (an octal escape inside a class), as in PCRE2
     if (c.isLetterOrNumber())
         return QString(c); // identity escape of a letter without meaning
     return u'\\' + QString(c);
@@ -173,7 +173,8 @@ QString TkvRegexTranslator::Translate(const QString &p, bool multiline)
             out += translateEscape(p, i, false);
             continue;
         case u'$':
-            out += multiline ? QStringLiteral("(?=[") + lineTerminators + QStringLiteral("]|\\z)") : QStringLiteral("\\z");
+            out +=
+                multiline ? QStringLiteral("(?=[") + lineTerminators + QStringLiteral("]|\\z)") : QStringLiteral("\\z");
             ++i;
             nothingToRepeat = true;
             continue;
@@ -215,13 +216,11 @@ QString TkvRegexTranslator::Translate(const QString &p, bool multiline)
             out += u'^';
             ++i;
         }
-        bool closed = false;
         while (i < p.size()) {
             const QChar k = p[i];
             if (k == u']') {
                 out += u']';
                 ++i;
-                closed = true;
                 break;
             }
             if (k == u'\\') {
@@ -236,7 +235,7 @@ QString TkvRegexTranslator::Translate(const QString &p, bool multiline)
             out += k;
             ++i;
         }
-        (void)closed; // an unterminated class is left for PCRE2 to report
+        // An unterminated class is left for PCRE2 to report.
     }
     return out;
 }

@@ -4,7 +4,8 @@
 
 #include <system_error>
 
-TkvWorkBase::TkvWorkBase(TkvBatch *batch) : Batch(batch) {}
+TkvWorkBase::TkvWorkBase(TkvBatch *batch) : Batch(batch)
+{}
 
 TkvWorkBase::~TkvWorkBase()
 {
@@ -79,6 +80,8 @@ void TkvWorkBase::Execute()
     }
 }
 
-void TkvWorkBase::ProcessEntry() {}
+void TkvWorkBase::ProcessEntry()
+{}
 
-void TkvWorkBase::DoTerminate() {}
+void TkvWorkBase::DoTerminate()
+{}

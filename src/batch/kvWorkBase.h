@@ -29,7 +29,7 @@ public:
     TkvWorkBase(const TkvWorkBase &) = delete;
     TkvWorkBase &operator=(const TkvWorkBase &) = delete;
 
-    TkvBatch *const Batch;            ///< not owned
+    TkvBatch *const Batch;           ///< not owned
     TkvNode *CurrentEntry = nullptr; ///< the entry being processed; not owned
 
     /// Starts the thread; later calls do nothing. Returns false when no thread could be created (the

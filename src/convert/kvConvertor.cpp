@@ -122,7 +122,8 @@ void TkvConvertor::ProcessEntry()
         ResultCallback(*Batch, node);
 }
 
-void TkvConvertor::Convert(TkvBatch &, TkvNode &) {}
+void TkvConvertor::Convert(TkvBatch &, TkvNode &)
+{}
 
 QString TkvConvertor::AdjustTargetName(const QString &path)
 {

@@ -22,8 +22,7 @@ public:
 };
 
 /// The converter class of `T` (a TkvConvertor with a constructor taking the batch job).
-template <class T>
-class TkvConvertorClassOf : public TkvConvertorClass
+template <class T> class TkvConvertorClassOf : public TkvConvertorClass
 {
 public:
     std::shared_ptr<TkvConvertor> Create(TkvBatch *batch, int chainCount,

@@ -11,5 +11,6 @@ void TkvQtMainThreadInvoker::Invoke(const std::function<void()> &call)
         call();
         return;
     }
-    QMetaObject::invokeMethod(app, [&call] { call(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [&call] { call(); }, Qt::BlockingQueuedConnection);
 }

@@ -80,8 +80,9 @@ TEST(VBScriptRegexTest, FollowsEcmaScriptWherePcreDiffers)
     EXPECT_TRUE(Regex::IsMatch(QStringLiteral("a.b"), 0, QStringLiteral("a-b")));
     // Escapes: \uXXXX, \v, \s with non-ASCII spaces, an identity escape of a letter.
     EXPECT_TRUE(Regex::IsMatch(QStringLiteral("\\u00e9"), 0, QStringLiteral("caf\u00e9")));
-    EXPECT_TRUE(Regex::IsMatch(QStringLiteral("a\\vb"), 0, QStringLiteral("a\x0b"
-                                                                          "b")));
+    EXPECT_TRUE(Regex::IsMatch(QStringLiteral("a\\vb"), 0,
+                               QStringLiteral("a\x0b"
+                                              "b")));
     EXPECT_TRUE(Regex::IsMatch(QStringLiteral("a\\sb"), 0, QStringLiteral("a\u00a0b")));
     EXPECT_TRUE(Regex::IsMatch(QStringLiteral("[\\s]"), 0, QStringLiteral("\u3000")));
     EXPECT_TRUE(Regex::IsMatch(QStringLiteral("\\q"), 0, QStringLiteral("q")));

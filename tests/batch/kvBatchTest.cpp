@@ -127,7 +127,8 @@ TEST_F(KvBatchTest, SourceForms)
     project->SetOption(QStringLiteral("RegExt"), QStringLiteral("/SUB1/"));
     EXPECT_EQ(search(root + QStringLiteral("*.htm?"), true), QStringList({"sub1/x.htm", "sub1/deep/y.html"}));
     project->SetOption(QStringLiteral("RegExt"), QStringLiteral("("));
-    EXPECT_EQ(search(root + QStringLiteral("*.htm"), false), QStringList({".hidden.htm", "A.HTM", "b.htm", "link.htm"}));
+    EXPECT_EQ(search(root + QStringLiteral("*.htm"), false),
+              QStringList({".hidden.htm", "A.HTM", "b.htm", "link.htm"}));
 }
 
 TEST_F(KvBatchTest, NonUtf8NameIsQueuedWithAPathThatOpens)

@@ -44,8 +44,8 @@ protected:
     int runChain(TkvBatch &batch, std::atomic<int> &results)
     {
         std::atomic<int> finishes{0};
-        auto head = TkvConvertor::CreateChain(&batch, root + QStringLiteral("out/"),
-                                              [&](TkvBatch &, TkvNode &) { ++results; });
+        auto head =
+            TkvConvertor::CreateChain(&batch, root + QStringLiteral("out/"), [&](TkvBatch &, TkvNode &) { ++results; });
         head->SetOnFinish([&] { ++finishes; });
         head->Start();
         EXPECT_TRUE(BatchWaitUntil([] { return RunningConvertors == 0; }));
@@ -100,7 +100,8 @@ TEST_F(KvConvertorTest, WithoutADescriptorClassThePlainConvertorIsBuilt)
     TkvBatch batch;
     batch.AddSingleFile(root + QStringLiteral("a.htm"));
     std::atomic<int> results{0};
-    auto head = TkvConvertor::CreateChain(&batch, root + QStringLiteral("out"), [&](TkvBatch &, TkvNode &) { ++results; });
+    auto head =
+        TkvConvertor::CreateChain(&batch, root + QStringLiteral("out"), [&](TkvBatch &, TkvNode &) { ++results; });
     EXPECT_EQ(dynamic_cast<RecordingConvertor *>(head.get()), nullptr);
     ASSERT_NE(head->NextConvertor, nullptr);
     head->Start();
@@ -155,8 +156,8 @@ TEST_F(KvConvertorTest, FailuresAndExceptionsAreReportedAndTheRunGoesOn)
     });
     head->Start();
     ASSERT_TRUE(BatchWaitUntil([] { return RunningConvertors == 0; }));
-    EXPECT_EQ(statusAtCallback, (std::map<QString, int>{
-                                    {"fail.htm", 2}, {"ok1.htm", 1}, {"ok2.htm", 1}, {"throw.htm", 2}}));
+    EXPECT_EQ(statusAtCallback,
+              (std::map<QString, int>{{"fail.htm", 2}, {"ok1.htm", 1}, {"ok2.htm", 1}, {"throw.htm", 2}}));
     EXPECT_EQ(batch.Successes, 2);
     EXPECT_EQ(batch.Failures, 2);
     ASSERT_EQ(batch.Errors.size(), 2);
@@ -238,8 +239,8 @@ TEST_F(KvConvertorTest, StopAndReleaseAfterSomeMembersHaveEnded)
     // One member holds the waiting entry; the other three drain the queue and end.
     ASSERT_TRUE(BatchWaitUntil([&] { return finishes == 3; }));
     EXPECT_EQ(RunningConvertors, 1);
-    head->Stop();  // touches ended members: they must still be valid
-    head.reset();  // the owner lets go while one member still runs
+    head->Stop(); // touches ended members: they must still be valid
+    head.reset(); // the owner lets go while one member still runs
     log.OpenGate();
     ASSERT_TRUE(BatchWaitUntil([] { return RunningConvertors == 0; }));
     EXPECT_EQ(finishes, 4);

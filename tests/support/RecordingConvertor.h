@@ -36,8 +36,7 @@ struct RecordingLog
         changed.notify_all();
     }
     /// Waits until `done` holds (checked under the lock after every change), at most `limit`.
-    template <class Pred>
-    bool WaitFor(Pred done, std::chrono::seconds limit = std::chrono::seconds(30))
+    template <class Pred> bool WaitFor(Pred done, std::chrono::seconds limit = std::chrono::seconds(30))
     {
         std::unique_lock guard(lock);
         return changed.wait_for(guard, limit, done);
