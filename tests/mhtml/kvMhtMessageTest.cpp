@@ -295,7 +295,7 @@ TEST_F(KvMhtMessageTest, ResourcesThatCannotBeReadAreLeftOut)
     big.close();
     QDir().mkpath(path("dir.png"));
     writeFile(path("p.htm"), "<!DOCTYPE html><title>t</title><img src=fifo.png><img src=zero.png><img src=missing.png>"
-                             "<embed src=big.bin><img src=dir.png><img src=p.htm>");
+                             "<embed src=big.bin><img src=dir.png><img src=p.htm><img src=file:///dev/zero>");
     const TConverted c = convert(path("p.htm"));
     // The page (its self-reference not repeated) and the empty image, which is a real, empty file.
     EXPECT_EQ(c.locations, (std::set<std::string>{location(path("p.htm")), location(path("zero.png"))}));
