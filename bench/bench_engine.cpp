@@ -51,7 +51,8 @@ struct TRun
 QStringList listPages(const QString &site, int limit)
 {
     QStringList pages;
-    QDirIterator it(site, {QStringLiteral("*.htm"), QStringLiteral("*.html")}, QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(site, {QStringLiteral("*.htm"), QStringLiteral("*.html")}, QDir::Files,
+                    QDirIterator::Subdirectories);
     while (it.hasNext())
         pages << it.next();
     pages.sort();

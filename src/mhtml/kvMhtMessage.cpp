@@ -39,13 +39,19 @@ std::string_view view(const QByteArray &bytes)
 bool suppressed(TkvResourceKind kind, int flags)
 {
     switch (kind) {
-    case TkvResourceKind::Image: return flags & mhtSuppressImages;
-    case TkvResourceKind::Sound: return flags & mhtSuppressBGSounds;
-    case TkvResourceKind::Frame: return flags & mhtSuppressFrames;
-    case TkvResourceKind::Object: return flags & mhtSuppressObjects;
+    case TkvResourceKind::Image:
+        return flags & mhtSuppressImages;
+    case TkvResourceKind::Sound:
+        return flags & mhtSuppressBGSounds;
+    case TkvResourceKind::Frame:
+        return flags & mhtSuppressFrames;
+    case TkvResourceKind::Object:
+        return flags & mhtSuppressObjects;
     case TkvResourceKind::StyleSheet:
-    case TkvResourceKind::CssUrl: return flags & mhtSuppressStyleSheets;
-    case TkvResourceKind::Script: return false;
+    case TkvResourceKind::CssUrl:
+        return flags & mhtSuppressStyleSheets;
+    case TkvResourceKind::Script:
+        return false;
     }
     return false;
 }
@@ -139,8 +145,7 @@ class TArchiveBuilder
 public:
     TArchiveBuilder(TkvFetcher &fetcher, int flags, const QString &charset)
         : fetcher(fetcher), flags(flags), bodyCharset(charset)
-    {
-    }
+    {}
 
     std::vector<QByteArray> Build(const TkvUrl &pageUrl, const TkvFetchResult &page);
 
@@ -222,7 +227,8 @@ void TArchiveBuilder::addFrame(const TWork &item)
         return; // a frame that cannot be read is left out like any resource
     }
     const QString essence = TkvContentType::Essence(result.contentType);
-    const QString type = essence.isEmpty() ? TkvContentType::Guess(TkvUrl::Parse(item.url).Path(), result.body) : essence;
+    const QString type =
+        essence.isEmpty() ? TkvContentType::Guess(TkvUrl::Parse(item.url).Path(), result.body) : essence;
     if (type == QLatin1String("text/html") || type == QLatin1String("application/xhtml+xml")) {
         addHtml(item.url, result, item.depth + 1, false);
         return;
@@ -267,8 +273,7 @@ void TArchiveBuilder::addResource(const TWork &item)
     digest.addData(item.url.toUtf8());
     digest.addData(QByteArray::number(part->bytes.size()) + ' ' + QByteArray::number(part->fileMtimeNs));
     parts.push_back(part->Encoded(encodeCachedPart));
-    if (TkvContentType::Essence(part->contentType) == QLatin1String("text/css") &&
-        !(flags & mhtSuppressStyleSheets))
+    if (TkvContentType::Essence(part->contentType) == QLatin1String("text/css") && !(flags & mhtSuppressStyleSheets))
         queue(cssReferences().Get(part), item.depth);
 }
 
@@ -332,9 +337,10 @@ qint64 TkvMhtStream::Size() const
 void TkvMhtStream::SaveToFile(const QString &path, int options) const
 {
     if (options != 1 && options != 2)
-        throw EMhtError(QStringLiteral("Cannot write %1: unsupported save options %2 (1 creates, 2 creates or replaces).")
-                            .arg(quoted(path))
-                            .arg(options));
+        throw EMhtError(
+            QStringLiteral("Cannot write %1: unsupported save options %2 (1 creates, 2 creates or replaces).")
+                .arg(quoted(path))
+                .arg(options));
     if (chunks.empty())
         throw EMhtError(QStringLiteral("Cannot write %1: no archive was created.").arg(quoted(path)));
     TkvAtomicFile::WriteAll(path, chunks, options == 2);
@@ -352,7 +358,8 @@ void TkvMhtMessage::CreateMHTMLBody(const QString &url, int flags, const QString
     if (!pageUrl.IsValid() && url.startsWith(QLatin1Char('/')))
         pageUrl = TkvUrl::Parse(TkvUrl::FromLocalPath(url));
     if (!pageUrl.IsFile() && !pageUrl.IsHttp())
-        throw EMhtError(QStringLiteral("Cannot open %1: it is neither a local file nor a web address.").arg(quoted(url)));
+        throw EMhtError(
+            QStringLiteral("Cannot open %1: it is neither a local file nor a web address.").arg(quoted(url)));
 
     TkvFetchPolicy policy = FetchPolicy;
     policy.user = user;

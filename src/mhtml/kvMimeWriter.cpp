@@ -1,7 +1,5 @@
 #include "kvMimeWriter.h"
 
-
-
 namespace {
 
 constexpr int kMaxLine = 76;
@@ -73,7 +71,8 @@ void TkvMimeWriter::AppendQuotedPrintable(QByteArray &out, std::string_view data
         bool literal = kLiteral.literal[c];
         if (literal && (c == ' ' || c == '\t')) {
             // Trailing white space of a line would be removed by transports and decoders.
-            const bool atLineEnd = i + 1 == n || data[i + 1] == '\n' || (data[i + 1] == '\r' && i + 2 < n && data[i + 2] == '\n');
+            const bool atLineEnd =
+                i + 1 == n || data[i + 1] == '\n' || (data[i + 1] == '\r' && i + 2 < n && data[i + 2] == '\n');
             literal = !atLineEnd;
         }
         if (literal) {
@@ -184,8 +183,8 @@ QByteArray TkvMimeWriter::EncodePart(const QByteArray &contentType, const QByteA
                                      TkvTransferEncoding encoding, std::string_view body)
 {
     QByteArray out;
-    out.reserve(qsizetype(body.size()) * (encoding == TkvTransferEncoding::Base64 ? 139 : 115) / 100 +
-                location.size() + contentType.size() + 128);
+    out.reserve(qsizetype(body.size()) * (encoding == TkvTransferEncoding::Base64 ? 139 : 115) / 100 + location.size() +
+                contentType.size() + 128);
     out += "Content-Type: ";
     out += contentType;
     out += "\r\nContent-Transfer-Encoding: ";

@@ -28,12 +28,23 @@ std::string attributeText(const QString &url)
     std::string out;
     for (char c : url.toStdString()) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -70,8 +81,7 @@ QString collapseWhiteSpace(const QString &text)
 
 TkvResourceCollector::TkvResourceCollector(const QString &documentUrl, const QString &charset)
     : documentUrl(documentUrl), charset(charset), local(TkvUrl::Parse(documentUrl).IsFile()), base(documentUrl)
-{
-}
+{}
 
 QString TkvResourceCollector::decode(std::string_view value) const
 {
@@ -122,8 +132,8 @@ void TkvResourceCollector::scanCss(std::string_view css, const QString &baseUrl,
     // `css` starts in the document, so an absolute file: url() can be rewritten in place.
     for (const TkvCssReference &ref : ::ScanCss(css)) {
         const QString reference = decode(ref.url);
-        add(reference, baseUrl, ref.kind == TkvCssReference::Import ? TkvResourceKind::StyleSheet
-                                                                     : TkvResourceKind::CssUrl);
+        add(reference, baseUrl,
+            ref.kind == TkvCssReference::Import ? TkvResourceKind::StyleSheet : TkvResourceKind::CssUrl);
         if (offset != kNotInDocument && ref.url == css.substr(ref.begin, ref.end - ref.begin))
             rewriteFileReference(reference, offset + ref.begin, offset + ref.end);
     }
@@ -133,7 +143,12 @@ void TkvResourceCollector::ScanHtml(std::string_view html)
 {
     TkvHtmlTokenizer tokenizer(html);
     TkvHtmlToken token;
-    enum class Raw { None, Style, Title } raw = Raw::None;
+    enum class Raw
+    {
+        None,
+        Style,
+        Title
+    } raw = Raw::None;
     bool titleDone = false;
     std::string titleText;
     // The element a <source> or <track> belongs to decides its kind; the innermost one counts.
@@ -223,7 +238,8 @@ void TkvResourceCollector::ScanHtml(std::string_view html)
             single("src", mediaKind());
         } else if (name == "input") {
             const TkvHtmlToken::Attribute *type = attributeOf("type");
-            if (type && QString::fromUtf8(type->value).trimmed().compare(QLatin1String("image"), Qt::CaseInsensitive) == 0)
+            if (type &&
+                QString::fromUtf8(type->value).trimmed().compare(QLatin1String("image"), Qt::CaseInsensitive) == 0)
                 single("src", TkvResourceKind::Image);
         } else if (name == "link") {
             const TkvHtmlToken::Attribute *rel = attributeOf("rel");

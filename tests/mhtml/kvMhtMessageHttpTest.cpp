@@ -79,15 +79,21 @@ protected:
         s.Get("/page.html", [this](const httplib::Request &, httplib::Response &r) {
             r.set_content("<!DOCTYPE html><title>Web page</title><link rel=stylesheet href=gz.css>"
                           "<img src=img.png><img src=missing.png><img src=loop.png><img src=moved.png>"
-                          "<img src=\"" + secretUrl + "\"><img src=\"file:///etc/passwd\"><img src=typed>"
-                          "<img src=\"" + silent.Url("/x.png").toStdString() + "\">"
-                          "<img src=\"http://127.0.0.1:" + std::to_string(TkvSilentListener::UnusedPort()) + "/y.png\">",
+                          "<img src=\"" +
+                              secretUrl +
+                              "\"><img src=\"file:///etc/passwd\"><img src=typed>"
+                              "<img src=\"" +
+                              silent.Url("/x.png").toStdString() +
+                              "\">"
+                              "<img src=\"http://127.0.0.1:" +
+                              std::to_string(TkvSilentListener::UnusedPort()) + "/y.png\">",
                           "text/html; charset=utf-8");
         });
         s.Get("/img.png", [](const httplib::Request &, httplib::Response &r) {
             r.set_content(std::string("\x89PNG\r\n\x1a\n\0\0binary", 16), "image/png");
         });
-        s.Get("/typed", [](const httplib::Request &, httplib::Response &r) { r.set_content("GIF89a...", "image/gif"); });
+        s.Get("/typed",
+              [](const httplib::Request &, httplib::Response &r) { r.set_content("GIF89a...", "image/gif"); });
         s.Get("/moved.png", [](const httplib::Request &, httplib::Response &r) { r.set_redirect("/img.png"); });
         s.Get("/loop.png", [](const httplib::Request &, httplib::Response &r) { r.set_redirect("/loop.png"); });
         s.Get("/loop.html", [](const httplib::Request &, httplib::Response &r) { r.set_redirect("/loop.html"); });

@@ -217,7 +217,8 @@ TEST_F(KvMhtMessageTest, CharsetIsDetectedOrReencodedAsAsked)
 
     const TConverted utf8 = convert(page, 0, QStringLiteral("utf-8"));
     EXPECT_EQ(utf8.read.parts.front().charset, "UTF-8");
-    EXPECT_EQ(utf8.read.parts.front().data, QString::fromLatin1(readAll(page)).replace(QChar(0x80), QChar(0x20AC)).toUtf8());
+    EXPECT_EQ(utf8.read.parts.front().data,
+              QString::fromLatin1(readAll(page)).replace(QChar(0x80), QChar(0x20AC)).toUtf8());
 
     // Characters the target lacks become character references.
     const TConverted ascii = convert(page, 0, QStringLiteral("iso-8859-2"));

@@ -1,5 +1,5 @@
-#include "mimeReader.h"
 #include "mhtReaderCheck.h"
+#include "mimeReader.h"
 
 #include "kvMimeWriter.h"
 
@@ -59,7 +59,8 @@ TEST(KvMimeWriterTest, QuotedPrintableGivesBackEveryByteThroughAnIndependentRead
         {TkvTransferEncoding::QuotedPrintable, QByteArray(300, '\xE9')},
     };
     for (int i = 0; i < 40; ++i)
-        bodies.push_back({TkvTransferEncoding::QuotedPrintable, randomBytes(rng, 1 + int(rng() % 700), " \t\r\n=ab.\xC3\xA9")});
+        bodies.push_back(
+            {TkvTransferEncoding::QuotedPrintable, randomBytes(rng, 1 + int(rng() % 700), " \t\r\n=ab.\xC3\xA9")});
     for (int i = 0; i < 10; ++i)
         bodies.push_back({TkvTransferEncoding::QuotedPrintable, randomBytes(rng, 1 + int(rng() % 700))});
 

@@ -70,14 +70,15 @@ TEST(KvResourceCollectorTest, LeavesSpecialReferencesAloneAndListsEachUrlOnce)
     std::vector<QString> urls;
     for (const TkvFoundResource &r : collector.Resources())
         urls.push_back(r.url);
-    EXPECT_EQ(urls, (std::vector<QString>{"http://h.example/a.png", "http://h.example/A.PNG",
-                                          "http://h.example/a.png?q=1"}));
+    EXPECT_EQ(urls,
+              (std::vector<QString>{"http://h.example/a.png", "http://h.example/A.PNG", "http://h.example/a.png?q=1"}));
     EXPECT_TRUE(collector.Edits().empty());
 }
 
 TEST(KvResourceCollectorTest, BaseHrefSetsTheBaseAndIsRewrittenAbsolute)
 {
-    const std::string page = "<head><base href='sub/'><title> A\n  &amp; B </title></head><img src=x.png><base href=other/>";
+    const std::string page =
+        "<head><base href='sub/'><title> A\n  &amp; B </title></head><img src=x.png><base href=other/>";
     TkvResourceCollector collector(QStringLiteral("file:///site/p.htm"), QStringLiteral("UTF-8"));
     collector.ScanHtml(page);
     ASSERT_EQ(collector.Resources().size(), 1u);
@@ -97,8 +98,9 @@ TEST(KvResourceCollectorTest, BaseHrefSetsTheBaseAndIsRewrittenAbsolute)
 
 TEST(KvResourceCollectorTest, AbsoluteFileReferencesInLocalPagesAreMapped)
 {
-    const std::string page = "<img src=\"FILE:///pics/a b.png\"><img src=\"rel.png\">"
-                             "<style>.x{background:url(file:///pics/c.png)}</style><div style=\"x:url(file:///d.png)\">";
+    const std::string page =
+        "<img src=\"FILE:///pics/a b.png\"><img src=\"rel.png\">"
+        "<style>.x{background:url(file:///pics/c.png)}</style><div style=\"x:url(file:///d.png)\">";
     TkvResourceCollector collector(QStringLiteral("file:///site/p.htm"), QStringLiteral("UTF-8"));
     collector.ScanHtml(page);
     EXPECT_EQ(TkvResourceCollector::ApplyEdits(page, collector.Edits()),

@@ -153,14 +153,14 @@ bool IsCanonicalLocation(const std::string &location)
     if (scheme != lower(scheme) || scheme == "file")
         return false;
     for (unsigned char c : location) {
-        if (c <= 0x20 || c > 0x7E || c == '"' || c == '<' || c == '>' || c == '`' || c == '{' || c == '}' ||
-            c == '#' || c == '\\')
+        if (c <= 0x20 || c > 0x7E || c == '"' || c == '<' || c == '>' || c == '`' || c == '{' || c == '}' || c == '#' ||
+            c == '\\')
             return false;
     }
     const auto hostStart = colon + 3;
     const auto pathStart = location.find_first_of("/?", hostStart);
-    const std::string authority = location.substr(hostStart, pathStart == std::string::npos ? std::string::npos
-                                                                                            : pathStart - hostStart);
+    const std::string authority =
+        location.substr(hostStart, pathStart == std::string::npos ? std::string::npos : pathStart - hostStart);
     if (authority.empty() || authority != lower(authority))
         return false;
     if ((scheme == "http" && authority.ends_with(":80")) || (scheme == "https" && authority.ends_with(":443")))
@@ -168,12 +168,13 @@ bool IsCanonicalLocation(const std::string &location)
     if (pathStart == std::string::npos || location[pathStart] != '/')
         return false; // a special URL always has a path, at least "/"
     const auto queryStart = location.find('?', pathStart);
-    const std::string path = location.substr(pathStart, queryStart == std::string::npos ? std::string::npos
-                                                                                        : queryStart - pathStart);
+    const std::string path =
+        location.substr(pathStart, queryStart == std::string::npos ? std::string::npos : queryStart - pathStart);
     size_t at = 0;
     while (at < path.size()) {
         const auto next = path.find('/', at + 1);
-        const std::string segment = lower(path.substr(at + 1, next == std::string::npos ? std::string::npos : next - at - 1));
+        const std::string segment =
+            lower(path.substr(at + 1, next == std::string::npos ? std::string::npos : next - at - 1));
         if (segment == "." || segment == ".." || segment == "%2e" || segment == ".%2e" || segment == "%2e." ||
             segment == "%2e%2e")
             return false;

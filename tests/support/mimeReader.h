@@ -13,11 +13,11 @@
 struct TMimeReadPart
 {
     std::vector<std::pair<std::string, std::string>> headers; ///< name as written, raw value unfolded
-    std::string contentType;  ///< "type/subtype", lower case
-    std::string charset;      ///< the charset parameter, or empty
-    std::string encoding;     ///< Content-Transfer-Encoding as written, lower case
-    std::string location;     ///< Content-Location, or empty
-    QByteArray data;          ///< the decoded body
+    std::string contentType;                                  ///< "type/subtype", lower case
+    std::string charset;                                      ///< the charset parameter, or empty
+    std::string encoding;                                     ///< Content-Transfer-Encoding as written, lower case
+    std::string location;                                     ///< Content-Location, or empty
+    QByteArray data;                                          ///< the decoded body
 
     /// The raw value of the first header called `name` (any case), or empty.
     std::string Header(const std::string &name) const;
@@ -26,10 +26,10 @@ struct TMimeReadPart
 struct TMimeReadMessage
 {
     bool ok = false;
-    std::string error;        ///< why the message could not be read when !ok
+    std::string error; ///< why the message could not be read when !ok
     std::vector<std::pair<std::string, std::string>> headers;
-    std::string subject;      ///< decoded (RFC 2047) subject
-    std::string contentType;  ///< of the top level, lower case
+    std::string subject;     ///< decoded (RFC 2047) subject
+    std::string contentType; ///< of the top level, lower case
     std::string boundary;
     std::vector<TMimeReadPart> parts; ///< the parts of a multipart message, in order
 
