@@ -532,8 +532,10 @@ void TkvHtmlTokenizer::startHtmlElement(TkvHtmlToken &token)
 {
     const std::string &name = token.name;
     if (inSelect) {
-        if (isOneOf(name, {"select", "input", "keygen", "textarea"})) {
-            // These close the select; a second <select> does nothing else.
+        if (isOneOf(name, {"select", "input", "keygen", "textarea"}) ||
+            (selectInTable && isOneOf(name, {"caption", "table", "tbody", "tfoot", "thead", "tr", "td", "th"}))) {
+            // These close the select (the table parts when it is in a table); a second <select>
+            // does nothing else.
             inSelect = false;
             const auto it = htmlOpen.find("select");
             if (it != htmlOpen.end() && --it->second == 0)
@@ -545,6 +547,7 @@ void TkvHtmlTokenizer::startHtmlElement(TkvHtmlToken &token)
         }
     } else if (name == "select") {
         inSelect = true;
+        selectInTable = tablesOpen > 0;
     }
     if (name == "svg" || name == "math") {
         if (!token.selfClosing)
@@ -564,12 +567,8 @@ void TkvHtmlTokenizer::startHtmlElement(TkvHtmlToken &token)
     }
     if (mode != Mode::Data)
         endTagName = token.name;
-    // Their end tags never pop elements (</form> removes only the form element itself).
-    if (open.empty() && !isVoid(token.name) && !isOneOf(token.name, {"html", "head", "body", "form"})) {
-        // These never nest: a new one closes the open one.
-        int &count = htmlOpen[token.name];
-        count = isOneOf(token.name, {"a", "button", "nobr", "option", "p"}) ? 1 : count + 1;
-    }
+    if (open.empty())
+        countHtmlStartTag(token.name);
     // Inside an integration point the HTML elements are kept too, so that their end tags and the
     // integration point's own end tag pop the right entries. Outside foreign content nothing is kept.
     if (!open.empty() && !isVoid(token.name) && mode != Mode::PlainText)
@@ -616,10 +615,16 @@ void TkvHtmlTokenizer::afterStartTag(TkvHtmlToken &token)
 void TkvHtmlTokenizer::afterEndTag(const TkvHtmlToken &token)
 {
     const std::string &name = token.name;
-    if (inSelect) {
-        if (name != "select")
-            return; // the tree builder ignores every other end tag inside <select>
+    if (inSelect && name != "script") {
+        // The tree builder ignores every other end tag inside <select> (the table parts close a
+        // select in a table).
+        if (name != "select" &&
+            !(selectInTable && isOneOf(name, {"caption", "table", "tbody", "tfoot", "thead", "tr", "td", "th"})))
+            return;
         inSelect = false;
+        if (name != "select" && countHtmlEndTag("select"))
+            popThrough(lastOf(htmlPositions, "select") == std::string::npos ? open.size()
+                                                                             : lastOf(htmlPositions, "select"));
     }
     if (!open.empty() && open.back().ns != Namespace::Html) {
         if (name == "br" || name == "p") {
@@ -645,10 +650,58 @@ void TkvHtmlTokenizer::afterEndTag(const TkvHtmlToken &token)
     if (boundary != std::string::npos)
         return;
     // An HTML element open around the foreign content closes it.
-    const auto it = htmlOpen.find(name);
-    if (it != htmlOpen.end()) {
+    if (countHtmlEndTag(name))
         popThrough(0);
-        if (--it->second == 0)
-            htmlOpen.erase(it);
+}
+
+void TkvHtmlTokenizer::popScope()
+{
+    htmlOpen = std::move(scopes.back().saved);
+    tablesOpen -= scopes.back().boundary == "table";
+    scopes.pop_back();
+}
+
+void TkvHtmlTokenizer::countHtmlStartTag(const std::string &name)
+{
+    // Their end tags never pop elements (</form> removes only the form element itself).
+    if (isVoid(name) || isOneOf(name, {"html", "head", "body", "form"}))
+        return;
+    const auto inCell = [this] { return !scopes.empty() && isOneOf(scopes.back().boundary, {"td", "th"}); };
+    if (isOneOf(name, {"caption", "td", "th", "tr", "tbody", "thead", "tfoot"})) {
+        if (tablesOpen == 0)
+            return; // ignored outside a table
+        while (inCell())
+            popScope(); // a new cell or row closes the open cell
     }
+    if (isOneOf(name, {"applet", "caption", "marquee", "object", "table", "td", "th", "template"})) {
+        scopes.push_back(Scope{name, std::move(htmlOpen)});
+        tablesOpen += name == "table";
+        htmlOpen.clear();
+        htmlOpen[name] = 1;
+        return;
+    }
+    // These never nest: a new one closes the open one.
+    int &count = htmlOpen[name];
+    count = isOneOf(name, {"a", "button", "nobr", "option", "p"}) ? 1 : count + 1;
+}
+
+bool TkvHtmlTokenizer::countHtmlEndTag(const std::string &name)
+{
+    auto it = htmlOpen.find(name);
+    if (it == htmlOpen.end()) {
+        // The end of a row or table closes the open cell first.
+        if (!scopes.empty() && isOneOf(scopes.back().boundary, {"td", "th", "caption"}) &&
+            isOneOf(name, {"table", "tbody", "thead", "tfoot", "tr"})) {
+            popScope();
+            it = htmlOpen.find(name);
+        }
+        if (it == htmlOpen.end())
+            return false;
+    }
+    if (--it->second == 0) {
+        htmlOpen.erase(it);
+        if (!scopes.empty() && scopes.back().boundary == name)
+            popScope();
+    }
+    return true;
 }

@@ -54,8 +54,9 @@ struct TkvHtmlToken
 ///   (elements are counted by name, without the tree builder's implied end tags) end it; integration points (foreignObject, desc, title, mi, mo, mn, ms, mtext,
 ///   annotation-xml with an HTML encoding) bring back HTML rules. Outside foreign content a start tag
 ///   "image" is reported as "img", as the tree builder renames it. Inside <select> (which the tree
-///   builder leaves by </select> or by <select>, <input>, <keygen>, <textarea>) only <script> and
-///   <textarea> start raw text, since the tree builder ignores the other raw-text tags there. Names are not case-adjusted
+///   builder leaves by </select>, by <select>, <input>, <keygen>, <textarea>, and by table parts when
+///   it is in a table) only <script> and <textarea> start raw text, since the tree
+///   builder ignores the other raw-text tags there. Names are not case-adjusted
 ///   (svg's foreignObject is reported as "foreignobject").
 class TkvHtmlTokenizer
 {
@@ -99,6 +100,10 @@ private:
     void popThrough(size_t index);
     static size_t lastOf(const std::unordered_map<std::string, std::vector<size_t>> &positions, const std::string &name);
     void popToIntegrationPoint();
+    void countHtmlStartTag(const std::string &name);
+    /// Counts an HTML end tag outside foreign content; true when it closes an open element.
+    bool countHtmlEndTag(const std::string &name);
+    void popScope();
 
     std::string_view in;
     size_t pos = 0;
@@ -110,10 +115,19 @@ private:
     /// walking the stack, so deep nesting stays linear.
     std::unordered_map<std::string, std::vector<size_t>> htmlPositions, foreignPositions;
     std::vector<size_t> htmlIndexes, integrationIndexes;
-    /// Start tags minus end tags of each HTML element outside foreign content: the end tag of one
-    /// that is open closes svg/math content opened inside it.
+    /// Start tags minus end tags of each HTML element outside foreign content, within the innermost
+    /// scope boundary (table, td, th, caption, object, ...): the end tag of an open one closes svg/math
+    /// content opened inside it. Each boundary keeps the counts from around it, restored at its end.
+    struct Scope
+    {
+        std::string boundary;
+        std::unordered_map<std::string, int> saved;
+    };
     std::unordered_map<std::string, int> htmlOpen;
+    std::vector<Scope> scopes;
+    int tablesOpen = 0; ///< scopes whose boundary is a table
     bool inSelect = false;                      ///< inside <select>, where only <script> changes the state
+    bool selectInTable = false;                 ///< that select is inside a table (or a cell or caption)
     std::unordered_set<std::string> seenNames;  ///< duplicate check for tags with many attributes
     std::string scratch;
 };
