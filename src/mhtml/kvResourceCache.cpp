@@ -5,7 +5,13 @@
 
 const QByteArray &TkvCachedPart::Encoded(const std::function<QByteArray(const TkvCachedPart &)> &encode) const
 {
-    std::call_once(encodedOnce, [&] { encoded = encode(*this); });
+    if (encodedReady.load(std::memory_order_acquire))
+        return encoded;
+    std::lock_guard lock(encodedMutex);
+    if (!encodedReady.load(std::memory_order_relaxed)) {
+        encoded = encode(*this); // a throw leaves the slot empty and unlocks
+        encodedReady.store(true, std::memory_order_release);
+    }
     return encoded;
 }
 

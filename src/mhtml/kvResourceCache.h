@@ -4,6 +4,7 @@
 #include <QHash> // std::hash<QString>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <list>
 #include <memory>
@@ -27,7 +28,10 @@ struct TkvCachedPart
     const QByteArray &Encoded(const std::function<QByteArray(const TkvCachedPart &)> &encode) const;
 
 private:
-    mutable std::once_flag encodedOnce;
+    // Not std::call_once: libstdc++ builds it on pthread_once, which is not reliable when the
+    // callable throws (GCC bug 66146; it hangs under ThreadSanitizer).
+    mutable std::mutex encodedMutex;
+    mutable std::atomic<bool> encodedReady{false};
     mutable QByteArray encoded;
 };
 
