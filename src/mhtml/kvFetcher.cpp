@@ -18,6 +18,9 @@ QString TkvFetcher::DefaultUserAgent()
 TkvFetchResult TkvFetcher::Fetch(const QString &url)
 {
     const TkvUrl parsed = TkvUrl::Parse(url);
+    if (parsed.IsLeftAlone())
+        throw EMhtError(
+            QStringLiteral("Cannot fetch \"%1\": Only http:, https: and file: addresses are fetched.").arg(url));
     if (!parsed.IsValid())
         throw EMhtError(QStringLiteral("Cannot fetch \"%1\": The address is not a valid URL.").arg(url));
     const QString canonical = parsed.ToString();

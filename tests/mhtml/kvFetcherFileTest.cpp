@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <future>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -142,6 +143,39 @@ TEST_F(KvFetcherFileTest, AppliesThePolicyToSchemes)
               "Cannot fetch \"ftp://h/x\": The scheme \"ftp\" is not supported.");
     EXPECT_EQ(errorOf([&] { fetcher.Fetch(QStringLiteral("http://exa mple/")); }),
               "Cannot fetch \"http://exa mple/\": The address is not a valid URL.");
+    EXPECT_EQ(errorOf([&] { fetcher.Fetch(QStringLiteral("data:,x")); }),
+              "Cannot fetch \"data:,x\": Only http:, https: and file: addresses are fetched.");
     EXPECT_NE(errorOf([&] { fetcher.Fetch(QStringLiteral("file://srv/share/x")); }).find("other hosts"),
               std::string::npos);
+}
+
+TEST_F(KvFetcherFileTest, ReportsAFileTheUserMayNotRead)
+{
+    // Root reads everything, so the read runs in a child that has given up root.
+    const QString path = write(QStringLiteral("secret.htm"), "x");
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                      QFileDevice::ExeOwner | QFileDevice::ExeOther));
+    int channel[2];
+    ASSERT_EQ(::pipe(channel), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(channel[0]);
+        if (::getuid() == 0 && ::setuid(65534) != 0)
+            ::_exit(2);
+        const std::string error = errorOf([&] { TkvFileFetcher::Read(path); });
+        const ssize_t written = ::write(channel[1], error.data(), error.size());
+        ::_exit(written == ssize_t(error.size()) ? 0 : 3);
+    }
+    ::close(channel[1]);
+    std::string error;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;)
+        error.append(buffer, size_t(n));
+    ::close(channel[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(error, ("Cannot open \"" + path + "\": Permission denied").toStdString());
 }
