@@ -20,10 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             std::abort();
         if (token.end == token.begin && token.kind != TkvHtmlToken::Text)
             std::abort();
-        if (token.kind == TkvHtmlToken::Text &&
-            ((token.text.empty() && input.substr(token.begin, 9) != "<![CDATA[") ||
-             token.text.data() < input.data() + token.begin ||
-             token.text.data() + token.text.size() > input.data() + token.end))
+        if (token.kind == TkvHtmlToken::Text && ((token.text.empty() && input.substr(token.begin, 9) != "<![CDATA[") ||
+                                                 token.text.data() < input.data() + token.begin ||
+                                                 token.text.data() + token.text.size() > input.data() + token.end))
             std::abort();
         for (const auto &a : token.attributes) {
             if (a.valueBegin > a.valueEnd || a.valueBegin < token.begin || a.valueEnd > token.end || a.name.empty())

@@ -417,8 +417,8 @@ std::vector<TkvCssReference> TkvCssScanner::Scan()
             blocks.push_back(Block::Brace);
             break;
         case ')':
-            if (blocks.size() > 1 &&
-                (blocks.back() == Block::Paren || blocks.back() == Block::UrlFunction || blocks.back() == Block::ImageSet))
+            if (blocks.size() > 1 && (blocks.back() == Block::Paren || blocks.back() == Block::UrlFunction ||
+                                      blocks.back() == Block::ImageSet))
                 blocks.pop_back();
             break;
         case ']':

@@ -8,7 +8,8 @@
 /// One reference to another resource found in a style sheet or a style attribute.
 struct TkvCssReference
 {
-    enum Kind {
+    enum Kind
+    {
         Url,      ///< url(x) or url("x") outside @import
         Import,   ///< @import "x", @import url(x), @import url("x")
         ImageSet, ///< a string directly inside image-set() or -webkit-image-set()
@@ -37,7 +38,14 @@ public:
     std::vector<TkvCssReference> Scan();
 
 private:
-    enum class Block : unsigned char { Paren, Bracket, Brace, UrlFunction, ImageSet };
+    enum class Block : unsigned char
+    {
+        Paren,
+        Bracket,
+        Brace,
+        UrlFunction,
+        ImageSet
+    };
 
     bool isValidEscape(size_t at) const;
     bool startsIdentifier(size_t at) const;

@@ -60,18 +60,17 @@ bool isBreakout(const TkvHtmlToken &token)
 {
     if (token.name == "font")
         return token.Find("color") || token.Find("face") || token.Find("size");
-    return isOneOf(token.name, {"b",      "big",    "blockquote", "body",   "br",     "center", "code", "dd",
-                                "div",    "dl",     "dt",         "em",     "embed",  "h1",     "h2",   "h3",
-                                "h4",     "h5",     "h6",         "head",   "hr",     "i",      "img",  "li",
-                                "listing", "menu",  "meta",       "nobr",   "ol",     "p",      "pre",  "ruby",
-                                "s",      "small",  "span",       "strong", "strike", "sub",    "sup",  "table",
-                                "tt",     "u",      "ul",         "var"});
+    return isOneOf(token.name,
+                   {"b",     "big",   "blockquote", "body",   "br",   "center", "code",  "dd", "div",  "dl",   "dt",
+                    "em",    "embed", "h1",         "h2",     "h3",   "h4",     "h5",    "h6", "head", "hr",   "i",
+                    "img",   "li",    "listing",    "menu",   "meta", "nobr",   "ol",    "p",  "pre",  "ruby", "s",
+                    "small", "span",  "strong",     "strike", "sub",  "sup",    "table", "tt", "u",    "ul",   "var"});
 }
 
 bool isVoid(std::string_view name)
 {
-    return isOneOf(name, {"area", "base", "basefont", "bgsound", "br", "col", "embed", "frame", "hr", "img",
-                          "input", "keygen", "link", "meta", "param", "source", "track", "wbr"});
+    return isOneOf(name, {"area", "base", "basefont", "bgsound", "br", "col", "embed", "frame", "hr", "img", "input",
+                          "keygen", "link", "meta", "param", "source", "track", "wbr"});
 }
 
 } // namespace
@@ -84,7 +83,8 @@ const TkvHtmlToken::Attribute *TkvHtmlToken::Find(std::string_view attributeName
     return nullptr;
 }
 
-TkvHtmlTokenizer::TkvHtmlTokenizer(std::string_view input) : in(input) {}
+TkvHtmlTokenizer::TkvHtmlTokenizer(std::string_view input) : in(input)
+{}
 
 bool TkvHtmlTokenizer::emitText(TkvHtmlToken &token, size_t from, size_t to)
 {
@@ -413,7 +413,12 @@ size_t TkvHtmlTokenizer::findScriptEnd(size_t from) const
 {
     // Script data, escaped ("<!--") and double-escaped ("<!--<script>") states; `dashes` counts the
     // dashes just seen (the "dash" and "dash dash" states).
-    enum State { Data, Escaped, DoubleEscaped };
+    enum State
+    {
+        Data,
+        Escaped,
+        DoubleEscaped
+    };
     const size_t n = in.size();
     State state = Data;
     int dashes = 0;
@@ -523,8 +528,7 @@ size_t TkvHtmlTokenizer::lastOf(const std::unordered_map<std::string, std::vecto
 
 void TkvHtmlTokenizer::popToIntegrationPoint()
 {
-    while (!open.empty() && open.back().ns != Namespace::Html && !open.back().htmlIntegration &&
-           !open.back().mathText)
+    while (!open.empty() && open.back().ns != Namespace::Html && !open.back().htmlIntegration && !open.back().mathText)
         pop();
 }
 
@@ -624,7 +628,7 @@ void TkvHtmlTokenizer::afterEndTag(const TkvHtmlToken &token)
         inSelect = false;
         if (name != "select" && countHtmlEndTag("select"))
             popThrough(lastOf(htmlPositions, "select") == std::string::npos ? open.size()
-                                                                             : lastOf(htmlPositions, "select"));
+                                                                            : lastOf(htmlPositions, "select"));
     }
     if (!open.empty() && open.back().ns != Namespace::Html) {
         if (name == "br" || name == "p") {

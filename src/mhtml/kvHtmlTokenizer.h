@@ -11,21 +11,29 @@
 /// One token of an HTML byte stream. Offsets are byte positions in the tokenizer's input.
 struct TkvHtmlToken
 {
-    enum Kind { StartTag, EndTag, Text, Comment, Doctype, EndOfFile };
+    enum Kind
+    {
+        StartTag,
+        EndTag,
+        Text,
+        Comment,
+        Doctype,
+        EndOfFile
+    };
 
     struct Attribute
     {
-        std::string name;        ///< lower-cased ASCII
-        std::string value;       ///< character references decoded (to UTF-8); other bytes as in the input
-        size_t valueBegin = 0;   ///< raw value bytes in the input, quotes excluded
-        size_t valueEnd = 0;     ///< == valueBegin when the attribute has no value
+        std::string name;      ///< lower-cased ASCII
+        std::string value;     ///< character references decoded (to UTF-8); other bytes as in the input
+        size_t valueBegin = 0; ///< raw value bytes in the input, quotes excluded
+        size_t valueEnd = 0;   ///< == valueBegin when the attribute has no value
     };
 
     Kind kind = EndOfFile;
-    std::string name;            ///< tag name, lower-cased ASCII (StartTag, EndTag); DOCTYPE name
+    std::string name; ///< tag name, lower-cased ASCII (StartTag, EndTag); DOCTYPE name
     bool selfClosing = false;
     std::vector<Attribute> attributes; ///< duplicates already dropped (the first one wins)
-    size_t begin = 0;            ///< the whole token's bytes in the input
+    size_t begin = 0;                  ///< the whole token's bytes in the input
     size_t end = 0;
     /// For Text: the raw bytes of the run (character references not decoded). Inside <style>,
     /// <script>, <textarea>, <title> and the other raw-text elements this is exactly their content.
@@ -51,10 +59,10 @@ struct TkvHtmlToken
 ///   bytes are then not covered by any token.
 /// - Foreign content is followed approximately: svg and math open it, their end tags, the HTML
 ///   "breakout" start tags (and end tags br, p) and the end tag of an HTML element opened before it
-///   (elements are counted by name, without the tree builder's implied end tags) end it; integration points (foreignObject, desc, title, mi, mo, mn, ms, mtext,
-///   annotation-xml with an HTML encoding) bring back HTML rules. Outside foreign content a start tag
-///   "image" is reported as "img", as the tree builder renames it. Inside <select> (which the tree
-///   builder leaves by </select>, by <select>, <input>, <keygen>, <textarea>, and by table parts when
+///   (elements are counted by name, without the tree builder's implied end tags) end it; integration points
+///   (foreignObject, desc, title, mi, mo, mn, ms, mtext, annotation-xml with an HTML encoding) bring back HTML rules.
+///   Outside foreign content a start tag "image" is reported as "img", as the tree builder renames it. Inside <select>
+///   (which the tree builder leaves by </select>, by <select>, <input>, <keygen>, <textarea>, and by table parts when
 ///   it is in a table) only <script> and <textarea> start raw text, since the tree
 ///   builder ignores the other raw-text tags there. Names are not case-adjusted
 ///   (svg's foreignObject is reported as "foreignobject").
@@ -70,8 +78,20 @@ public:
     bool InForeignContent() const { return !open.empty() && open.back().ns != Namespace::Html; }
 
 private:
-    enum class Mode { Data, RcData, RawText, ScriptData, PlainText };
-    enum class Namespace : uint8_t { Html, Svg, Math };
+    enum class Mode
+    {
+        Data,
+        RcData,
+        RawText,
+        ScriptData,
+        PlainText
+    };
+    enum class Namespace : uint8_t
+    {
+        Html,
+        Svg,
+        Math
+    };
 
     /// An element open inside foreign content (the stack is empty outside svg and math).
     struct OpenElement
@@ -98,7 +118,8 @@ private:
     void push(std::string name, Namespace ns, bool htmlIntegration, bool mathText);
     void pop();
     void popThrough(size_t index);
-    static size_t lastOf(const std::unordered_map<std::string, std::vector<size_t>> &positions, const std::string &name);
+    static size_t lastOf(const std::unordered_map<std::string, std::vector<size_t>> &positions,
+                         const std::string &name);
     void popToIntegrationPoint();
     void countHtmlStartTag(const std::string &name);
     /// Counts an HTML end tag outside foreign content; true when it closes an open element.
@@ -108,8 +129,8 @@ private:
     std::string_view in;
     size_t pos = 0;
     Mode mode = Mode::Data;
-    std::string endTagName;                     ///< the raw-text element the tokenizer is in
-    std::vector<OpenElement> open;              ///< foreign content and the HTML inside its integration points
+    std::string endTagName;        ///< the raw-text element the tokenizer is in
+    std::vector<OpenElement> open; ///< foreign content and the HTML inside its integration points
     /// Where each name stands in `open` (indices, ascending), for HTML and for foreign elements, and
     /// where the HTML elements and the integration points stand: end tags find their element without
     /// walking the stack, so deep nesting stays linear.
@@ -125,9 +146,9 @@ private:
     };
     std::unordered_map<std::string, int> htmlOpen;
     std::vector<Scope> scopes;
-    int tablesOpen = 0; ///< scopes whose boundary is a table
-    bool inSelect = false;                      ///< inside <select>, where only <script> changes the state
-    bool selectInTable = false;                 ///< that select is inside a table (or a cell or caption)
-    std::unordered_set<std::string> seenNames;  ///< duplicate check for tags with many attributes
+    int tablesOpen = 0;                        ///< scopes whose boundary is a table
+    bool inSelect = false;                     ///< inside <select>, where only <script> changes the state
+    bool selectInTable = false;                ///< that select is inside a table (or a cell or caption)
+    std::unordered_set<std::string> seenNames; ///< duplicate check for tags with many attributes
     std::string scratch;
 };

@@ -22,7 +22,8 @@ using V = std::vector<std::string>;
 
 TEST(KvCssScannerTest, UrlFormsAndRanges)
 {
-    const std::string css = "a{background:url(a.png)} b{background:url( \"b c.png\" )} c{x:URL(  'd.png'  ) url(  e.png  )}";
+    const std::string css =
+        "a{background:url(a.png)} b{background:url( \"b c.png\" )} c{x:URL(  'd.png'  ) url(  e.png  )}";
     const auto found = ScanCss(css);
     ASSERT_EQ(found.size(), 4u);
     const char *raw[] = {"a.png", "b c.png", "d.png", "e.png"};
@@ -39,14 +40,16 @@ TEST(KvCssScannerTest, UrlFormsAndRanges)
 
 TEST(KvCssScannerTest, Imports)
 {
-    EXPECT_EQ(refs("@import \"a.css\";@import url(b.css) screen;@IMPORT url('c.css') layer(x);@import 'd.css' supports(display: grid);"),
+    EXPECT_EQ(refs("@import \"a.css\";@import url(b.css) screen;@IMPORT url('c.css') layer(x);@import 'd.css' "
+                   "supports(display: grid);"),
               (V{"I:a.css", "I:b.css", "I:c.css", "I:d.css"}));
     // Only the first URL of an @import is the style sheet; what follows is the media list.
     EXPECT_EQ(refs("@import url(a.css) url(b.png); x{y:url(c.png)}"), (V{"I:a.css", "U:b.png", "U:c.png"}));
     // An @import without a URL imports nothing.
     EXPECT_EQ(refs("@import foo \"a.css\"; x{y:url(c.png)}"), (V{"U:c.png"}));
     // @namespace URLs are names, not resources.
-    EXPECT_EQ(refs("@namespace svg url(http://www.w3.org/2000/svg); @namespace \"x\"; a{b:url(c.png)}"), (V{"U:c.png"}));
+    EXPECT_EQ(refs("@namespace svg url(http://www.w3.org/2000/svg); @namespace \"x\"; a{b:url(c.png)}"),
+              (V{"U:c.png"}));
 }
 
 TEST(KvCssScannerTest, ImageSetStrings)
@@ -96,8 +99,8 @@ TEST(KvCssScannerTest, EscapesAreDecoded)
     EXPECT_EQ(found[0].url, "a b).png");
     EXPECT_EQ(found[1].url, "q\"&x y\xC3\xA9");
     // Zero, surrogates and out-of-range code points become U+FFFD; six hex digits at most.
-    EXPECT_EQ(ScanCss("a{b:url(\\0 \\D800 \\110000 \\0000411)}").at(0).url,
-              "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" "A1");
+    EXPECT_EQ(ScanCss("a{b:url(\\0 \\D800 \\110000 \\0000411)}").at(0).url, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
+                                                                            "A1");
     // CR LF after a hex escape is one white space.
     EXPECT_EQ(ScanCss("a{b:url(\\41\r\nB)}").at(0).url, "AB");
 }

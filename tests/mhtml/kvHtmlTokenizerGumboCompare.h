@@ -26,23 +26,22 @@ struct ReferenceElement
     size_t offset = 0;
     std::string name;
     std::map<std::string, std::string> attributes; ///< only the reference-bearing ones
-    bool hasText = false;                         ///< an HTML <style>: `text` is its content
+    bool hasText = false;                          ///< an HTML <style>: `text` is its content
     std::string text;
 };
 
 inline bool isReferenceTag(std::string_view name)
 {
-    static const char *const names[] = {"a",      "audio", "base",  "body",   "embed",   "feimage", "frame",
-                                        "iframe", "image", "img",   "input",  "link",    "object",  "script",
-                                        "source", "style", "table", "td",     "th",      "track",   "use",
-                                        "video"};
+    static const char *const names[] = {"a",     "audio", "base",  "body",  "embed",  "feimage", "frame",  "iframe",
+                                        "image", "img",   "input", "link",  "object", "script",  "source", "style",
+                                        "table", "td",    "th",    "track", "use",    "video"};
     return std::find(std::begin(names), std::end(names), name) != std::end(names);
 }
 
 inline bool isReferenceAttribute(std::string_view name)
 {
-    static const char *const names[] = {"background", "data", "href", "poster", "rel",
-                                        "src",        "srcset", "style", "type", "xlink:href"};
+    static const char *const names[] = {"background", "data",   "href",  "poster", "rel",
+                                        "src",        "srcset", "style", "type",   "xlink:href"};
     return std::find(std::begin(names), std::end(names), name) != std::end(names);
 }
 
@@ -207,8 +206,8 @@ inline bool isUtf8WithoutControls(std::string_view s)
         if ((length == 2 && cp < 0x80) || (length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000) ||
             cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
             return false;
-        if ((cp < 0x20 && cp != '\t' && cp != '\n' && cp != '\f' && cp != '\r') ||
-            (cp >= 0x7F && cp <= 0x9F) || (cp >= 0xFDD0 && cp <= 0xFDEF) || (cp & 0xFFFE) == 0xFFFE)
+        if ((cp < 0x20 && cp != '\t' && cp != '\n' && cp != '\f' && cp != '\r') || (cp >= 0x7F && cp <= 0x9F) ||
+            (cp >= 0xFDD0 && cp <= 0xFDEF) || (cp & 0xFFFE) == 0xFFFE)
             return false;
         i += length;
     }
@@ -284,8 +283,7 @@ inline std::string compare(std::string_view html, bool strict)
         if (it == byOffset.end())
             return "gumbo has " + describe(e) + ", the tokenizer has no such start tag";
         const ReferenceElement &t = *it->second;
-        bool same = t.name == e.name && t.hasText == e.hasText &&
-                    (!e.hasText || normaliseRawText(t.text) == e.text);
+        bool same = t.name == e.name && t.hasText == e.hasText && (!e.hasText || normaliseRawText(t.text) == e.text);
         if (same && e.name == "body") {
             for (const auto &[name, value] : t.attributes) {
                 const auto found = e.attributes.find(name);

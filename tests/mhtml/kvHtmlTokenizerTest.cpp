@@ -85,7 +85,8 @@ TEST(KvHtmlTokenizerTest, AttributeSyntax)
     EXPECT_EQ(tokens("<a b=>"), (V{"S:a b="}));
     EXPECT_EQ(tokens("<a b=\"1\"c=2>"), (V{"S:a b=1 c=2"}));
     // Names lower-cased, NUL becomes U+FFFD in names and values, CR LF becomes LF in values.
-    EXPECT_EQ(tokens(std::string("<DiV ID=\"a\0b\" X\0Y=1>", 20)), (V{"S:div id=a\xEF\xBF\xBD" "b x\xEF\xBF\xBDy=1"}));
+    EXPECT_EQ(tokens(std::string("<DiV ID=\"a\0b\" X\0Y=1>", 20)), (V{"S:div id=a\xEF\xBF\xBD"
+                                                                      "b x\xEF\xBF\xBDy=1"}));
     EXPECT_EQ(tokens("<a title=\"1\r\n2\r3\">"), (V{"S:a title=1\n2\n3"}));
 }
 
@@ -118,7 +119,7 @@ TEST(KvHtmlTokenizerTest, CharacterReferencesInAttributes)
     EXPECT_EQ(value("&amp;&lt;&gt;&quot;&apos;"), "&<>\"'");
     EXPECT_EQ(value("&CounterClockwiseContourIntegral;"), "\xE2\x88\xB3");
     EXPECT_EQ(value("&NotEqualTilde;"), "\xE2\x89\x82\xCC\xB8"); // two code points
-    EXPECT_EQ(value("&amp &copy x"), "& \xC2\xA9 x");           // legacy names without ';'
+    EXPECT_EQ(value("&amp &copy x"), "& \xC2\xA9 x");            // legacy names without ';'
     // The attribute-value rule: no decoding of a legacy reference followed by '=' or an alphanumeric.
     EXPECT_EQ(value("?a=1&copy=2"), "?a=1&copy=2");
     EXPECT_EQ(value("?a=1&copyright"), "?a=1&copyright");
@@ -205,9 +206,7 @@ TEST(KvHtmlTokenizerTest, PlaintextRunsToTheEnd)
 
 TEST(KvHtmlTokenizerTest, ScriptDataEscapes)
 {
-    auto script = [](const std::string &content) {
-        return tokens("<script>" + content + "</script><b>");
-    };
+    auto script = [](const std::string &content) { return tokens("<script>" + content + "</script><b>"); };
     EXPECT_EQ(script("a</b>c"), (V{"S:script", "T:a</b>c", "E:script", "S:b"}));
     // Escaped: "</script>" still ends the script.
     EXPECT_EQ(script("<!-- x"), (V{"S:script", "T:<!-- x", "E:script", "S:b"}));
@@ -218,8 +217,7 @@ TEST(KvHtmlTokenizerTest, ScriptDataEscapes)
               (V{"S:script", "T:<!--<script></script>-->", "E:script", "T:z"}));
     EXPECT_EQ(tokens("<script><!--<script>--></script>z"), (V{"S:script", "T:<!--<script>-->", "E:script", "T:z"}));
     // "-->" leaves the escape, so a later "<script>" does not double-escape.
-    EXPECT_EQ(tokens("<script><!-- --><script></script>z"),
-              (V{"S:script", "T:<!-- --><script>", "E:script", "T:z"}));
+    EXPECT_EQ(tokens("<script><!-- --><script></script>z"), (V{"S:script", "T:<!-- --><script>", "E:script", "T:z"}));
     EXPECT_EQ(tokens("<script><!--><script></script>z"), (V{"S:script", "T:<!--><script>", "E:script", "T:z"}));
     // Not an escape: "<!-x", and "<scriptx>" does not double-escape.
     EXPECT_EQ(tokens("<script><!-x<script></script>z"), (V{"S:script", "T:<!-x<script>", "E:script", "T:z"}));
@@ -271,16 +269,16 @@ TEST(KvHtmlTokenizerTest, ForeignContentEnds)
     EXPECT_TRUE(inForeignAfter("<svg><g>"));
     EXPECT_FALSE(inForeignAfter("<svg><g></svg>"));
     EXPECT_FALSE(inForeignAfter("<svg/>"));
-    EXPECT_FALSE(inForeignAfter("<svg><g><p>"));             // breakout start tag
-    EXPECT_FALSE(inForeignAfter("<svg><font color=red>"));   // font with color, face or size
+    EXPECT_FALSE(inForeignAfter("<svg><g><p>"));           // breakout start tag
+    EXPECT_FALSE(inForeignAfter("<svg><font color=red>")); // font with color, face or size
     EXPECT_TRUE(inForeignAfter("<svg><font>"));
-    EXPECT_FALSE(inForeignAfter("<svg><g></p>"));            // breakout end tags br and p
-    EXPECT_FALSE(inForeignAfter("<div><svg><g></div>"));     // an HTML element around it closes
-    EXPECT_TRUE(inForeignAfter("<svg><g></div>"));           // ... but not one that is not open
+    EXPECT_FALSE(inForeignAfter("<svg><g></p>"));        // breakout end tags br and p
+    EXPECT_FALSE(inForeignAfter("<div><svg><g></div>")); // an HTML element around it closes
+    EXPECT_TRUE(inForeignAfter("<svg><g></div>"));       // ... but not one that is not open
     EXPECT_TRUE(inForeignAfter("<div></div><svg></div>"));
-    EXPECT_TRUE(inForeignAfter("<html><svg></html>"));       // </html> and </body> do not pop
+    EXPECT_TRUE(inForeignAfter("<html><svg></html>")); // </html> and </body> do not pop
     EXPECT_TRUE(inForeignAfter("<a></a><a><svg></a>") == false);
-    EXPECT_TRUE(inForeignAfter("<a><a></a><svg></a>"));      // the second <a> closed the first
+    EXPECT_TRUE(inForeignAfter("<a><a></a><svg></a>")); // the second <a> closed the first
     // An end tag inside an integration point is scoped by it.
     EXPECT_TRUE(inForeignAfter("<svg><foreignObject><div></svg></div></foreignObject><g>"));
     EXPECT_TRUE(inForeignAfter("<div><svg><foreignObject><b></div></b></foreignObject><g>"));
