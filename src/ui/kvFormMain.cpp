@@ -13,9 +13,8 @@
 #include "kvWindowInvoker.h"
 
 #include <QAction>
-#include <QCoreApplication>
-#include <QThread>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -25,6 +24,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -139,11 +139,13 @@ void TkvFrmMain::createActions()
 {
     aConvert = makeAction("aConvert", QStringLiteral("&Convert"), QStringLiteral("Convert the file(s) instantly"), {});
     aStop = makeAction("aStop", QStringLiteral("Sto&p"), {}, {});
-    aOpen = makeAction("aOpen", QStringLiteral("&Open"), QStringLiteral("Open a batch project"), QStringLiteral("open"));
+    aOpen =
+        makeAction("aOpen", QStringLiteral("&Open"), QStringLiteral("Open a batch project"), QStringLiteral("open"));
     aNew = makeAction("aNew", QStringLiteral("&New"), QStringLiteral("New a batch project"), QStringLiteral("new"));
     aConfig = makeAction("aConfig", QStringLiteral("Config"), QStringLiteral("Config the options of the batch project"),
                          QStringLiteral("config"));
-    aSave = makeAction("aSave", QStringLiteral("Sa&ve"), QStringLiteral("Save the batch project"), QStringLiteral("save"));
+    aSave =
+        makeAction("aSave", QStringLiteral("Sa&ve"), QStringLiteral("Save the batch project"), QStringLiteral("save"));
     aSaveAs = makeAction("aSaveAs", QStringLiteral("Save &As"), QStringLiteral("Save the batch project as ..."),
                          QStringLiteral("saveas"));
     aUpdate = makeAction("aUpdate", QStringLiteral("Check &Update"), {}, QStringLiteral("update"));
@@ -152,7 +154,8 @@ void TkvFrmMain::createActions()
     aSupports = makeAction("aSupports", QStringLiteral("Support"), QStringLiteral("Send us e-mail for support"),
                            QStringLiteral("support"));
     aAbout = makeAction("aAbout", QStringLiteral("About"), {}, QStringLiteral("about"));
-    aSearch = makeAction("aSearch", QStringLiteral("Search"), QStringLiteral("Search files from the source folder"), {});
+    aSearch =
+        makeAction("aSearch", QStringLiteral("Search"), QStringLiteral("Search files from the source folder"), {});
     aView = makeAction("aView", QStringLiteral("View"), QStringLiteral("View the convert result"), {});
     aSearchConvert = makeAction("aSearchConvert", QStringLiteral("Start"), {}, {});
     aSearchConvert->setVisible(false);
@@ -190,16 +193,17 @@ void TkvFrmMain::createToolBar()
     pm2 = new QMenu(this);
     pm2->setObjectName(QStringLiteral("pm2"));
     connect(pm2, &QMenu::aboutToShow, this, &TkvFrmMain::pm2Popup);
-    connect(pm2, &QMenu::triggered, this, [this](QAction *item) { guarded([this, item] { RecentProjectClick(item); }); });
+    connect(pm2, &QMenu::triggered, this,
+            [this](QAction *item) { guarded([this, item] { RecentProjectClick(item); }); });
     ToolBar->addAction(aOpen);
     tbOpen = qobject_cast<QToolButton *>(ToolBar->widgetForAction(aOpen));
     tbOpen->setObjectName(QStringLiteral("tbOpen"));
     tbOpen->setMenu(pm2);
     tbOpen->setPopupMode(QToolButton::MenuButtonPopup);
     const std::pair<const char *, QAction *> buttons[] = {
-        {"tbNew", aNew}, {"tbConfig", aConfig}, {"tbSave", aSave}, {"tbSaveAs", aSaveAs}, {"tb1", nullptr},
-        {"tbUpdate", aUpdate}, {"tb2", nullptr}, {"tbHelp", aHelp}, {"tbHomePage", aHomePage},
-        {"tbSupports", aSupports}, {"tbAbout", aAbout}};
+        {"tbNew", aNew},           {"tbConfig", aConfig},     {"tbSave", aSave},  {"tbSaveAs", aSaveAs},
+        {"tb1", nullptr},          {"tbUpdate", aUpdate},     {"tb2", nullptr},   {"tbHelp", aHelp},
+        {"tbHomePage", aHomePage}, {"tbSupports", aSupports}, {"tbAbout", aAbout}};
     for (const auto &[name, action] : buttons) {
         if (!action) {
             ToolBar->addSeparator()->setObjectName(QLatin1String(name));

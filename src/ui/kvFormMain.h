@@ -80,8 +80,8 @@ public:
 
     QAction *aConvert = nullptr, *aStop = nullptr, *aOpen = nullptr, *aNew = nullptr, *aConfig = nullptr,
             *aSave = nullptr, *aSaveAs = nullptr, *aUpdate = nullptr, *aHelp = nullptr, *aHomePage = nullptr,
-            *aSupports = nullptr, *aAbout = nullptr, *aSearch = nullptr, *aView = nullptr,
-            *aSearchConvert = nullptr, *aPause = nullptr;
+            *aSupports = nullptr, *aAbout = nullptr, *aSearch = nullptr, *aView = nullptr, *aSearchConvert = nullptr,
+            *aPause = nullptr;
 
     // ---- state ----
     TkvBatch *Batch = nullptr; ///< the current job, owned (see batchOwner)
@@ -182,7 +182,7 @@ private:
     std::unique_ptr<TkvWindowInvoker> invoker;
     std::unique_ptr<TkvBatch> batchOwner;
     std::vector<std::unique_ptr<TkvBatch>> retired; ///< jobs let go of, freed once no converter runs
-    std::shared_ptr<TkvConvertor> Convertor;         ///< head of the last chain (not the chain's owner)
+    std::shared_ptr<TkvConvertor> Convertor;        ///< head of the last chain (not the chain's owner)
     QTimer *daemonTimer = nullptr;
     QTimer *retireTimer = nullptr;
     QLabel *eSourceLabel = nullptr;

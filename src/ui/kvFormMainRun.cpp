@@ -175,9 +175,8 @@ void TkvFrmMain::aConvertExecute()
     aSearchConvert->setEnabled(false);
     aSearch->setEnabled(false);
     const quint64 generation = model->Generation();
-    Convertor = TkvConvertor::CreateChain(Batch, target, [this, generation](TkvBatch &, TkvNode &entry) {
-        entryDone(generation, entry);
-    });
+    Convertor = TkvConvertor::CreateChain(
+        Batch, target, [this, generation](TkvBatch &, TkvNode &entry) { entryDone(generation, entry); });
     PendingFinishes = Convertor->ChainCount;
     Convertor->SetOnFinish([this] { guarded([this] { OnFinish(); }); }, invoker.get());
     aStop->setEnabled(true);

@@ -31,9 +31,9 @@ class TkvResultModel : public QAbstractTableModel
 public:
     struct Row
     {
-        int Status = 0;       ///< 0 running, 1 success, 2 failure
-        QString FileName;     ///< sub-item 0
-        QString Message;      ///< the entry's whole message; sub-item 1 is its first line
+        int Status = 0;   ///< 0 running, 1 success, 2 failure
+        QString FileName; ///< sub-item 0
+        QString Message;  ///< the entry's whole message; sub-item 1 is its first line
         QString Result() const;
     };
 

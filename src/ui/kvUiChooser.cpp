@@ -14,7 +14,8 @@ QString withoutDot(const QString &ext)
 
 } // namespace
 
-TkvUiChooser::TkvUiChooser(std::unique_ptr<TkvDialogSeam> seam) : seam(std::move(seam)) {}
+TkvUiChooser::TkvUiChooser(std::unique_ptr<TkvDialogSeam> seam) : seam(std::move(seam))
+{}
 
 TkvUiChooser::~TkvUiChooser() = default;
 

@@ -12,5 +12,6 @@ void TkvWindowInvoker::Invoke(const std::function<void()> &call)
         call();
         return;
     }
-    QMetaObject::invokeMethod(target, [&call] { call(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        target, [&call] { call(); }, Qt::BlockingQueuedConnection);
 }

@@ -35,7 +35,8 @@ int RunWindowMode(int &argc, char **argv, const std::function<void()> &releaseGl
         if (QThread::currentThread() == qApp->thread())
             openWithDesktop(address);
         else
-            QMetaObject::invokeMethod(qApp, [address] { openWithDesktop(address); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                qApp, [address] { openWithDesktop(address); }, Qt::QueuedConnection);
     });
 
     kvFrmMain = new TkvFrmMain();

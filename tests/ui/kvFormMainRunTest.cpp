@@ -4,10 +4,10 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStatusBar>
-#include <QTreeView>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QToolButton>
+#include <QTreeView>
 
 namespace {
 
@@ -313,9 +313,10 @@ TEST_F(RunTest, RunAndCloseConvertsWritesTheLogAndCloses)
     w->show();
     ASSERT_TRUE(WaitUntil([&] { return closed.count() == 1; }));
     EXPECT_FALSE(w->isVisible());
-    EXPECT_EQ(readAll(log), QStringLiteral("[Success] => %1a.htm => %2a.mht\r\n[Success] => %1b.html => %2b.mht\r\n"
-                                           "[Failure] => %1bad.htm => Cannot read \"%1bad.htm\": the page is refused?\r\n")
-                                .arg(pages, out));
+    EXPECT_EQ(readAll(log),
+              QStringLiteral("[Success] => %1a.htm => %2a.mht\r\n[Success] => %1b.html => %2b.mht\r\n"
+                             "[Failure] => %1bad.htm => Cannot read \"%1bad.htm\": the page is refused?\r\n")
+                  .arg(pages, out));
 }
 
 TEST_F(RunTest, DaemonRepeatsUntilStopped)

@@ -27,8 +27,8 @@ TEST_F(MainWindowTest, StartsWithTheStartProjectInItsBoundControls)
     EXPECT_TRUE(w->cSubdir->isChecked());
     EXPECT_EQ(w->eTarget->text(), QStringLiteral("/out/"));
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Batch WEB2ARC Converter - ") + Project->DefaultProjectPath());
-    for (QWidget *bound : {static_cast<QWidget *>(w->eSource), static_cast<QWidget *>(w->cSubdir),
-                           static_cast<QWidget *>(w->eTarget)}) {
+    for (QWidget *bound :
+         {static_cast<QWidget *>(w->eSource), static_cast<QWidget *>(w->cSubdir), static_cast<QWidget *>(w->eTarget)}) {
         EXPECT_TRUE(bound->toolTip().isEmpty()) << bound->objectName().toStdString();
         EXPECT_FALSE(bound->property("hint").toString().isEmpty());
     }
@@ -46,10 +46,10 @@ TEST_F(MainWindowTest, LayoutHasTheControlsTheCommandsNeed)
 {
     TkvFrmMain *w = open();
     w->show();
-    for (const char *name : {"ToolBar", "tbOpen", "tbNew", "tbConfig", "tbSave", "tbSaveAs", "tbUpdate", "tbHelp",
-                             "tbHomePage", "tbSupports", "tbAbout", "pSource", "pTarget", "eSource", "bSource",
-                             "bSourceFile", "cSubdir", "bSearch", "eTarget", "bTarget", "bView", "bSearchConvert",
-                             "bCreate", "lViewer"})
+    for (const char *name :
+         {"ToolBar",    "tbOpen",     "tbNew",   "tbConfig", "tbSave",  "tbSaveAs",       "tbUpdate", "tbHelp",
+          "tbHomePage", "tbSupports", "tbAbout", "pSource",  "pTarget", "eSource",        "bSource",  "bSourceFile",
+          "cSubdir",    "bSearch",    "eTarget", "bTarget",  "bView",   "bSearchConvert", "bCreate",  "lViewer"})
         EXPECT_NE(w->findChild<QWidget *>(QLatin1String(name)), nullptr) << name;
     EXPECT_EQ(w->tbOpen->menu(), w->pm2);
     EXPECT_EQ(w->tbOpen->popupMode(), QToolButton::MenuButtonPopup);

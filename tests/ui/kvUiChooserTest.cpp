@@ -22,8 +22,9 @@ struct ChooserTest : ::testing::Test
 TEST_F(ChooserTest, FiltersBecomeQtNameFilters)
 {
     EXPECT_EQ(TkvUiChooser::ToNameFilters(htmlFilter), QStringList{QStringLiteral("HTML File (*.htm *.html)")});
-    EXPECT_EQ(TkvUiChooser::ToNameFilters(QStringLiteral("Batch WEB2ARC Project|*.batch-web2arc|Log File|*.log")),
-              (QStringList{QStringLiteral("Batch WEB2ARC Project (*.batch-web2arc)"), QStringLiteral("Log File (*.log)")}));
+    EXPECT_EQ(
+        TkvUiChooser::ToNameFilters(QStringLiteral("Batch WEB2ARC Project|*.batch-web2arc|Log File|*.log")),
+        (QStringList{QStringLiteral("Batch WEB2ARC Project (*.batch-web2arc)"), QStringLiteral("Log File (*.log)")}));
     EXPECT_TRUE(TkvUiChooser::ToNameFilters(QString()).isEmpty());
 }
 

@@ -56,8 +56,8 @@ protected:
         qApp->setQuitOnLastWindowClosed(false);
         opened = std::make_shared<QStringList>();
         kvOpener::SetOpenHook([list = opened](const QString &address) { list->append(address); });
-        Info = new TkvInfo(TkvProductInfo{QStringLiteral("Batch WEB2ARC Converter"),
-                                          QStringLiteral("2024.16.511.3122"), QStringLiteral("web2arc")});
+        Info = new TkvInfo(TkvProductInfo{QStringLiteral("Batch WEB2ARC Converter"), QStringLiteral("2024.16.511.3122"),
+                                          QStringLiteral("web2arc")});
         Project = new TkvProject();
         Project->FileMask = QStringLiteral("*.htm?");
         Project->OpenFilter = QStringLiteral("HTML File (*.htm;*.html)|*.htm;*.html");

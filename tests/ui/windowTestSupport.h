@@ -57,7 +57,6 @@ protected:
             write(pages + QLatin1String(name));
     }
 
-
     /// Waits until the run has ended and every queued row update has reached the list.
     bool waitIdle()
     {
