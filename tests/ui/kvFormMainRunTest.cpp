@@ -404,3 +404,25 @@ TEST_F(RunTest, AWebAddressIsTheOnlyEntryAndLeavesTheTargetToTheUser)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(RunTest, AHiddenWindowOfAPureConsoleProjectRunsItsWebAddressAndCloses)
+{
+    Project->SetOption(QStringLiteral("Source"), QStringLiteral("http://127.0.0.1:9/dir/page.htm"));
+    Project->SetOption(QStringLiteral("Target"), out);
+    Project->SetOption(QStringLiteral("PureConsole"), QStringLiteral("True"));
+    Project->SetOption(QStringLiteral("LogFile"), path(QStringLiteral("web.log")));
+    TkvFrmMain *w = open();
+    Project->OptionsToControls();
+    QSignalSpy closed(w, &TkvFrmMain::Closed);
+    w->FormShow(); // what window mode does instead of showing the window
+    ASSERT_TRUE(WaitUntil([&] { return closed.count() == 1; }));
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(w->Shown);
+    EXPECT_EQ(
+        readAll(path(QStringLiteral("web.log"))),
+        QStringLiteral("[Success] => http://127.0.0.1:9/dir/page.htm => %1__127.0.0.1_9_dir_page.mht\r\n").arg(out));
+}
+
+} // namespace
