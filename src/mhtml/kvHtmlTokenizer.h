@@ -1,10 +1,8 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -43,6 +41,8 @@ struct TkvHtmlToken
     const Attribute *Find(std::string_view attributeName) const;
 };
 
+#include "kvHtmlTreeState.h"
+
 /// WHATWG HTML tokenizer over an ASCII-compatible byte stream (UTF-8, windows-125x, ...), with scripting
 /// off, so <noscript> content is tokenized as markup. No tree is built: the tokenizer tracks only what
 /// tokenization itself needs (the raw-text element it is in, foreign svg/math content for CDATA).
@@ -75,32 +75,10 @@ public:
     bool Next(TkvHtmlToken &token);
 
     /// True while the last start tag left the tokenizer inside svg or math content.
-    bool InForeignContent() const { return !open.empty() && open.back().ns != Namespace::Html; }
+    bool InForeignContent() const { return tree.InForeignContent(); }
 
 private:
-    enum class Mode
-    {
-        Data,
-        RcData,
-        RawText,
-        ScriptData,
-        PlainText
-    };
-    enum class Namespace : uint8_t
-    {
-        Html,
-        Svg,
-        Math
-    };
-
-    /// An element open inside foreign content (the stack is empty outside svg and math).
-    struct OpenElement
-    {
-        std::string name;
-        Namespace ns;
-        bool htmlIntegration; ///< svg foreignObject/desc/title, annotation-xml with an HTML encoding
-        bool mathText;        ///< mi, mo, mn, ms, mtext
-    };
+    using Mode = TkvHtmlTreeState::Content;
 
     bool emitText(TkvHtmlToken &token, size_t from, size_t to);
     /// Each returns false when the input ends inside a tag (the tag is dropped).
@@ -112,43 +90,11 @@ private:
     bool isAppropriateEndTag(size_t lessThan) const;
     bool isDuplicate(const TkvHtmlToken &token, size_t count, const std::string &name);
 
-    void afterStartTag(TkvHtmlToken &token);
-    void afterEndTag(const TkvHtmlToken &token);
-    void startHtmlElement(TkvHtmlToken &token);
-    void push(std::string name, Namespace ns, bool htmlIntegration, bool mathText);
-    void pop();
-    void popThrough(size_t index);
-    static size_t lastOf(const std::unordered_map<std::string, std::vector<size_t>> &positions,
-                         const std::string &name);
-    void popToIntegrationPoint();
-    void countHtmlStartTag(const std::string &name);
-    /// Counts an HTML end tag outside foreign content; true when it closes an open element.
-    bool countHtmlEndTag(const std::string &name);
-    void popScope();
-
     std::string_view in;
     size_t pos = 0;
     Mode mode = Mode::Data;
-    std::string endTagName;        ///< the raw-text element the tokenizer is in
-    std::vector<OpenElement> open; ///< foreign content and the HTML inside its integration points
-    /// Where each name stands in `open` (indices, ascending), for HTML and for foreign elements, and
-    /// where the HTML elements and the integration points stand: end tags find their element without
-    /// walking the stack, so deep nesting stays linear.
-    std::unordered_map<std::string, std::vector<size_t>> htmlPositions, foreignPositions;
-    std::vector<size_t> htmlIndexes, integrationIndexes;
-    /// Start tags minus end tags of each HTML element outside foreign content, within the innermost
-    /// scope boundary (table, td, th, caption, object, ...): the end tag of an open one closes svg/math
-    /// content opened inside it. Each boundary keeps the counts from around it, restored at its end.
-    struct Scope
-    {
-        std::string boundary;
-        std::unordered_map<std::string, int> saved;
-    };
-    std::unordered_map<std::string, int> htmlOpen;
-    std::vector<Scope> scopes;
-    int tablesOpen = 0;                        ///< scopes whose boundary is a table
-    bool inSelect = false;                     ///< inside <select>, where only <script> changes the state
-    bool selectInTable = false;                ///< that select is inside a table (or a cell or caption)
+    std::string endTagName; ///< the raw-text element the tokenizer is in
+    TkvHtmlTreeState tree;
     std::unordered_set<std::string> seenNames; ///< duplicate check for tags with many attributes
     std::string scratch;
 };

@@ -135,8 +135,9 @@ TEST(KvHtmlTokenizerGumboTest, FuzzFindingsMatchGumbosTree)
     for (const fs::path &file : filesIn(fs::path(WEB2ARC_FIXTURES) / "fuzz-regressions" / "gumbo")) {
         SCOPED_TRACE(file.string());
         const std::string html = readFile(file);
-        if (gumbocompare::comparable(html))
+        if (gumbocompare::comparable(html)) {
             EXPECT_EQ(gumbocompare::compare(html, false), "");
+        }
     }
 }
 

@@ -1,0 +1,267 @@
+#include "kvHtmlTreeState.h"
+
+#include "kvHtmlTokenizer.h"
+
+#include <initializer_list>
+#include <string_view>
+
+namespace {
+
+std::string lowerAscii(std::string_view text)
+{
+    std::string out(text);
+    for (char &c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c | 0x20);
+    return out;
+}
+
+bool isOneOf(std::string_view name, std::initializer_list<std::string_view> names)
+{
+    for (std::string_view n : names)
+        if (n == name)
+            return true;
+    return false;
+}
+
+/// Start tags that end svg/math content (WHATWG "parsing tokens in foreign content").
+bool isBreakout(const TkvHtmlToken &token)
+{
+    if (token.name == "font")
+        return token.Find("color") || token.Find("face") || token.Find("size");
+    return isOneOf(token.name,
+                   {"b",     "big",   "blockquote", "body",   "br",   "center", "code",  "dd", "div",  "dl",   "dt",
+                    "em",    "embed", "h1",         "h2",     "h3",   "h4",     "h5",    "h6", "head", "hr",   "i",
+                    "img",   "li",    "listing",    "menu",   "meta", "nobr",   "ol",    "p",  "pre",  "ruby", "s",
+                    "small", "span",  "strong",     "strike", "sub",  "sup",    "table", "tt", "u",    "ul",   "var"});
+}
+
+bool isVoid(std::string_view name)
+{
+    return isOneOf(name, {"area", "base", "basefont", "bgsound", "br", "col", "embed", "frame", "hr", "img", "input",
+                          "keygen", "link", "meta", "param", "source", "track", "wbr"});
+}
+
+} // namespace
+
+void TkvHtmlTreeState::push(std::string name, Namespace ns, bool htmlIntegration, bool mathText)
+{
+    const size_t index = open.size();
+    (ns == Namespace::Html ? htmlPositions : foreignPositions)[name].push_back(index);
+    if (ns == Namespace::Html)
+        htmlIndexes.push_back(index);
+    if (htmlIntegration || mathText)
+        integrationIndexes.push_back(index);
+    open.push_back(OpenElement{std::move(name), ns, htmlIntegration, mathText});
+}
+
+void TkvHtmlTreeState::pop()
+{
+    const OpenElement &top = open.back();
+    if (top.htmlIntegration || top.mathText)
+        integrationIndexes.pop_back();
+    if (top.ns == Namespace::Html)
+        htmlIndexes.pop_back();
+    auto &positions = top.ns == Namespace::Html ? htmlPositions : foreignPositions;
+    const auto it = positions.find(top.name);
+    it->second.pop_back();
+    if (it->second.empty())
+        positions.erase(it);
+    open.pop_back();
+}
+
+void TkvHtmlTreeState::popThrough(size_t index)
+{
+    while (open.size() > index)
+        pop();
+}
+
+size_t TkvHtmlTreeState::lastOf(const std::unordered_map<std::string, std::vector<size_t>> &positions,
+                                const std::string &name)
+{
+    const auto it = positions.find(name);
+    return it == positions.end() ? std::string::npos : it->second.back();
+}
+
+void TkvHtmlTreeState::popToIntegrationPoint()
+{
+    while (!open.empty() && open.back().ns != Namespace::Html && !open.back().htmlIntegration && !open.back().mathText)
+        pop();
+}
+
+TkvHtmlTreeState::Content TkvHtmlTreeState::startHtmlElement(TkvHtmlToken &token)
+{
+    Content content = Content::Data;
+    const std::string &name = token.name;
+    if (inSelect) {
+        if (isOneOf(name, {"select", "input", "keygen", "textarea"}) ||
+            (selectInTable && isOneOf(name, {"caption", "table", "tbody", "tfoot", "thead", "tr", "td", "th"}))) {
+            // These close the select (the table parts when it is in a table); a second <select>
+            // does nothing else.
+            inSelect = false;
+            const auto it = htmlOpen.find("select");
+            if (it != htmlOpen.end() && --it->second == 0)
+                htmlOpen.erase(it);
+            if (name == "select")
+                return content;
+        } else if (name != "script") {
+            return content;
+        }
+    } else if (name == "select") {
+        inSelect = true;
+        selectInTable = tablesOpen > 0;
+    }
+    if (name == "svg" || name == "math") {
+        if (!token.selfClosing)
+            push(name, name == "svg" ? Namespace::Svg : Namespace::Math, false, false);
+        return content;
+    }
+    if (name == "image")
+        token.name = "img";
+    if (token.name == "title" || token.name == "textarea") {
+        content = Content::RcData;
+    } else if (isOneOf(token.name, {"style", "xmp", "iframe", "noembed", "noframes"})) {
+        content = Content::RawText;
+    } else if (token.name == "script") {
+        content = Content::ScriptData;
+    } else if (token.name == "plaintext") {
+        content = Content::PlainText;
+    }
+    if (open.empty())
+        countHtmlStartTag(token.name);
+    // Inside an integration point the HTML elements are kept too, so that their end tags and the
+    // integration point's own end tag pop the right entries. Outside foreign content nothing is kept.
+    if (!open.empty() && !isVoid(token.name) && content != Content::PlainText &&
+        !isOneOf(token.name,
+                 {"html", "head", "body", "caption", "col", "colgroup", "tbody", "td", "tfoot", "th", "thead", "tr"}))
+        push(token.name, Namespace::Html, false, false); // (the others are not inserted in a body)
+    return content;
+}
+
+TkvHtmlTreeState::Content TkvHtmlTreeState::AfterStartTag(TkvHtmlToken &token)
+{
+    if (open.empty()) {
+        return startHtmlElement(token);
+    }
+    const OpenElement *top = &open.back();
+    if (top->ns == Namespace::Html || (top->mathText && token.name != "mglyph" && token.name != "malignmark") ||
+        top->htmlIntegration || (top->name == "annotation-xml" && token.name == "svg")) {
+        return startHtmlElement(token);
+    }
+    if (isBreakout(token)) {
+        // The foreign elements close and the tag is processed again by the HTML rules.
+        popToIntegrationPoint();
+        return startHtmlElement(token);
+    }
+    if (token.selfClosing)
+        return Content::Data; // acknowledged: the foreign element is closed at once
+    const Namespace ns = open.back().ns;
+    bool htmlIntegration = false;
+    bool mathText = false;
+    if (ns == Namespace::Svg) {
+        htmlIntegration = isOneOf(token.name, {"foreignobject", "desc", "title"});
+    } else if (isOneOf(token.name, {"mi", "mo", "mn", "ms", "mtext"})) {
+        mathText = true;
+    } else if (token.name == "annotation-xml") {
+        if (const TkvHtmlToken::Attribute *encoding = token.Find("encoding")) {
+            const std::string value = lowerAscii(encoding->value);
+            htmlIntegration = value == "text/html" || value == "application/xhtml+xml";
+        }
+    }
+    push(token.name, ns, htmlIntegration, mathText);
+    return Content::Data;
+}
+
+void TkvHtmlTreeState::AfterEndTag(const TkvHtmlToken &token)
+{
+    const std::string &name = token.name;
+    if (inSelect && name != "script") {
+        // The tree builder ignores every other end tag inside <select> (the table parts close a
+        // select in a table).
+        if (name != "select" &&
+            !(selectInTable && isOneOf(name, {"caption", "table", "tbody", "tfoot", "thead", "tr", "td", "th"})))
+            return;
+        inSelect = false;
+        if (name != "select" && countHtmlEndTag("select"))
+            popThrough(lastOf(htmlPositions, "select") == std::string::npos ? open.size()
+                                                                            : lastOf(htmlPositions, "select"));
+    }
+    if (!open.empty() && open.back().ns != Namespace::Html) {
+        if (name == "br" || name == "p") {
+            popToIntegrationPoint(); // then handled by the HTML rules below
+        } else {
+            // Foreign content: the nearest foreign element of that name above the nearest HTML element.
+            const size_t match = lastOf(foreignPositions, name);
+            const size_t html = htmlIndexes.empty() ? std::string::npos : htmlIndexes.back();
+            if (match != std::string::npos && (html == std::string::npos || match > html)) {
+                popThrough(match);
+                return;
+            }
+        }
+    }
+    // The HTML rules: the nearest HTML element of that name, unless an integration point (a scope
+    // boundary) stands above it.
+    const size_t match = lastOf(htmlPositions, name);
+    const size_t boundary = integrationIndexes.empty() ? std::string::npos : integrationIndexes.back();
+    if (match != std::string::npos && (boundary == std::string::npos || match > boundary)) {
+        popThrough(match);
+        return;
+    }
+    if (boundary != std::string::npos)
+        return;
+    // An HTML element open around the foreign content closes it.
+    if (countHtmlEndTag(name))
+        popThrough(0);
+}
+
+void TkvHtmlTreeState::popScope()
+{
+    htmlOpen = std::move(scopes.back().saved);
+    tablesOpen -= scopes.back().boundary == "table";
+    scopes.pop_back();
+}
+
+void TkvHtmlTreeState::countHtmlStartTag(const std::string &name)
+{
+    // Their end tags never pop elements (</form> removes only the form element itself).
+    if (isVoid(name) || isOneOf(name, {"html", "head", "body", "form"}))
+        return;
+    const auto inCell = [this] { return !scopes.empty() && isOneOf(scopes.back().boundary, {"td", "th"}); };
+    if (isOneOf(name, {"caption", "td", "th", "tr", "tbody", "thead", "tfoot"})) {
+        if (tablesOpen == 0)
+            return; // ignored outside a table
+        while (inCell())
+            popScope(); // a new cell or row closes the open cell
+    }
+    if (isOneOf(name, {"applet", "caption", "marquee", "object", "table", "td", "th", "template"})) {
+        scopes.push_back(Scope{name, std::move(htmlOpen)});
+        tablesOpen += name == "table";
+        htmlOpen.clear();
+        htmlOpen[name] = 1;
+        return;
+    }
+    // These never nest: a new one closes the open one.
+    int &count = htmlOpen[name];
+    count = isOneOf(name, {"a", "button", "nobr", "option", "p"}) ? 1 : count + 1;
+}
+
+bool TkvHtmlTreeState::countHtmlEndTag(const std::string &name)
+{
+    auto it = htmlOpen.find(name);
+    if (it == htmlOpen.end()) {
+        // The end of a row or table closes the open cell first.
+        if (!scopes.empty() && isOneOf(scopes.back().boundary, {"td", "th", "caption"}) &&
+            isOneOf(name, {"table", "tbody", "thead", "tfoot", "tr"})) {
+            popScope();
+            it = htmlOpen.find(name);
+        }
+        if (it == htmlOpen.end())
+            return false;
+    }
+    if (--it->second == 0) {
+        htmlOpen.erase(it);
+        if (!scopes.empty() && scopes.back().boundary == name)
+            popScope();
+    }
+    return true;
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+struct TkvHtmlToken;
+
+/// What the HTML tree builder would tell the tokenizer, without building a tree: the state a start
+/// tag switches the tokenizer to, and whether it is inside svg or math content (where CDATA sections
+/// are allowed and <style>, <title>, <script> hold markup). Approximate in the ways TkvHtmlTokenizer
+/// documents. Each call costs amortised constant time, so deep nesting stays linear. One instance
+/// per tokenizer.
+class TkvHtmlTreeState
+{
+public:
+    /// The tokenizer state for an element's content.
+    enum class Content
+    {
+        Data,
+        RcData,
+        RawText,
+        ScriptData,
+        PlainText
+    };
+
+    /// Records a start tag and returns the state for its content; renames "image" to "img" where
+    /// the tree builder does.
+    Content AfterStartTag(TkvHtmlToken &token);
+    void AfterEndTag(const TkvHtmlToken &token);
+    bool InForeignContent() const { return !open.empty() && open.back().ns != Namespace::Html; }
+
+private:
+    enum class Namespace : uint8_t
+    {
+        Html,
+        Svg,
+        Math
+    };
+
+    /// An element open inside foreign content (the stack is empty outside svg and math).
+    struct OpenElement
+    {
+        std::string name;
+        Namespace ns;
+        bool htmlIntegration; ///< svg foreignObject/desc/title, annotation-xml with an HTML encoding
+        bool mathText;        ///< mi, mo, mn, ms, mtext
+    };
+
+    /// Start tags minus end tags of each HTML element outside foreign content, within the innermost
+    /// scope boundary (table, td, th, caption, object, ...): the end tag of an open one closes svg/math
+    /// content opened inside it. Each boundary keeps the counts from around it, restored at its end.
+    struct Scope
+    {
+        std::string boundary;
+        std::unordered_map<std::string, int> saved;
+    };
+
+    Content startHtmlElement(TkvHtmlToken &token);
+    void push(std::string name, Namespace ns, bool htmlIntegration, bool mathText);
+    void pop();
+    void popThrough(size_t index);
+    static size_t lastOf(const std::unordered_map<std::string, std::vector<size_t>> &positions,
+                         const std::string &name);
+    void popToIntegrationPoint();
+    void countHtmlStartTag(const std::string &name);
+    /// Counts an HTML end tag outside foreign content; true when it closes an open element.
+    bool countHtmlEndTag(const std::string &name);
+    void popScope();
+
+    std::vector<OpenElement> open; ///< foreign content and the HTML inside its integration points
+    /// Where each name stands in `open` (indices, ascending), for HTML and for foreign elements, and
+    /// where the HTML elements and the integration points stand: end tags find their element without
+    /// walking the stack.
+    std::unordered_map<std::string, std::vector<size_t>> htmlPositions, foreignPositions;
+    std::vector<size_t> htmlIndexes, integrationIndexes;
+    std::unordered_map<std::string, int> htmlOpen;
+    std::vector<Scope> scopes;
+    int tablesOpen = 0;         ///< scopes whose boundary is a table
+    bool inSelect = false;      ///< inside <select>, where only <script> and <textarea> change the state
+    bool selectInTable = false; ///< that select is inside a table (or a cell or caption)
+};
