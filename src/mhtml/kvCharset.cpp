@@ -270,13 +270,16 @@ QString TkvCharset::Prescan(const QByteArray &all)
                 } else if (name == "content" && charset.isNull()) {
                     const QString extracted = charsetFromContent(value);
                     if (!extracted.isEmpty()) {
-                        charset = Normalize(extracted);
+                        charset = extracted.trimmed() == QLatin1String("x-user-defined")
+                                      ? QStringLiteral("windows-1252")
+                                      : Normalize(extracted);
                         if (charset.isNull())
                             charset = QStringLiteral("");
                         needPragma = 1;
                     }
                 } else if (name == "charset") {
-                    charset = Normalize(QString::fromLatin1(value));
+                    charset = value.trimmed() == "x-user-defined" ? QStringLiteral("windows-1252")
+                                                                  : Normalize(QString::fromLatin1(value));
                     if (charset.isNull())
                         charset = QStringLiteral("");
                     needPragma = 0;

@@ -86,6 +86,7 @@ TEST(KvCharsetTest, PrescansMetaDeclarationsLikeABrowser)
         {"<meta name=x content=\"charset=euc-jp\"><meta charset=koi8-r>", "KOI8-R"},
         // a UTF-16 declaration in bytes that were readable as ASCII means UTF-8
         {"<meta charset=utf-16>", "UTF-8"},
+        {"<meta charset=x-user-defined>", "windows-1252"},
         {"<!-- <meta charset=koi8-r> --><meta charset=gbk>", "GBK"},
         {"<!--><meta charset=gbk>", "GBK"},
         {"<div title=\"<meta charset=koi8-r>\"><meta charset=gbk>", "GBK"},
