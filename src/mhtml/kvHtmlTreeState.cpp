@@ -36,6 +36,12 @@ bool isBreakout(const TkvHtmlToken &token)
                     "small", "span",  "strong",     "strike", "sub",  "sup",    "table", "tt", "u",    "ul",   "var"});
 }
 
+/// Elements that the tree builder closes when another of the same name starts.
+bool isNonNesting(std::string_view name)
+{
+    return isOneOf(name, {"a", "button", "nobr", "option", "p"});
+}
+
 bool isVoid(std::string_view name)
 {
     return isOneOf(name, {"area", "base", "basefont", "bgsound", "br", "col", "embed", "frame", "hr", "img", "input",
@@ -104,6 +110,8 @@ TkvHtmlTreeState::Content TkvHtmlTreeState::startHtmlElement(TkvHtmlToken &token
                 htmlOpen.erase(it);
             if (name == "select")
                 return content;
+        } else if (name == "template") {
+            inSelect = false; // template contents are parsed as in a body (the select is not restored after it)
         } else if (name != "script") {
             return content;
         }
@@ -133,8 +141,16 @@ TkvHtmlTreeState::Content TkvHtmlTreeState::startHtmlElement(TkvHtmlToken &token
     // integration point's own end tag pop the right entries. Outside foreign content nothing is kept.
     if (!open.empty() && !isVoid(token.name) && content != Content::PlainText &&
         !isOneOf(token.name,
-                 {"html", "head", "body", "caption", "col", "colgroup", "tbody", "td", "tfoot", "th", "thead", "tr"}))
-        push(token.name, Namespace::Html, false, false); // (the others are not inserted in a body)
+                 {"html", "head", "body", "caption", "col", "colgroup", "tbody", "td", "tfoot", "th", "thead", "tr"})) {
+        // (the others are not inserted in a body) A new a, button, nobr, option or p closes the open one.
+        if (isNonNesting(token.name)) {
+            const size_t match = lastOf(htmlPositions, token.name);
+            const size_t boundary = integrationIndexes.empty() ? std::string::npos : integrationIndexes.back();
+            if (match != std::string::npos && (boundary == std::string::npos || match > boundary))
+                popThrough(match);
+        }
+        push(token.name, Namespace::Html, false, false);
+    }
     return content;
 }
 
@@ -242,7 +258,7 @@ void TkvHtmlTreeState::countHtmlStartTag(const std::string &name)
     }
     // These never nest: a new one closes the open one.
     int &count = htmlOpen[name];
-    count = isOneOf(name, {"a", "button", "nobr", "option", "p"}) ? 1 : count + 1;
+    count = isNonNesting(name) ? 1 : count + 1;
 }
 
 bool TkvHtmlTreeState::countHtmlEndTag(const std::string &name)
