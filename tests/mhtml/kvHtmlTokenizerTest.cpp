@@ -1,5 +1,7 @@
 #include "kvHtmlTokenizer.h"
 
+#include "kvHtmlEntities.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -135,6 +137,18 @@ TEST(KvHtmlTokenizerTest, CharacterReferencesInAttributes)
               "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
     EXPECT_EQ(value("&#x1F600;"), "\xF0\x9F\x98\x80");
     EXPECT_EQ(value("&#13;"), "\r"); // a reference to CR is not newline-normalised
+}
+
+TEST(KvHtmlTokenizerTest, DecodingTextOutsideAttributes)
+{
+    // In text the legacy names are decoded even before '=' or an alphanumeric (the title of a page).
+    EXPECT_EQ(TkvHtmlEntities::Decode("a&copy=2 &notit; &ampx", false), "a\xC2\xA9=2 \xC2\xACit; &x");
+    EXPECT_EQ(TkvHtmlEntities::Decode("a&copy=2", true), "a&copy=2");
+    EXPECT_EQ(TkvHtmlEntities::Decode(std::string("1\r\n2\r3\0", 7), false), "1\n2\n3\xEF\xBF\xBD");
+    EXPECT_EQ(TkvHtmlEntities::Find("amp;"), "&");
+    EXPECT_EQ(TkvHtmlEntities::Find("amp"), "&");
+    EXPECT_EQ(TkvHtmlEntities::Find("ampx"), "");
+    EXPECT_EQ(TkvHtmlEntities::Find("fjlig;"), "fj");
 }
 
 TEST(KvHtmlTokenizerTest, TextIsRaw)
