@@ -10,6 +10,7 @@
 #include <gumbo.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -216,7 +217,8 @@ inline bool isUtf8WithoutControls(std::string_view s)
 
 /// False for inputs on which gumbo (0.10) strays from the WHATWG rules, so that a difference would
 /// be gumbo's: bytes that are not UTF-8, control characters and noncharacters (gumbo turns them into
-/// U+FFFD; the standard keeps them); NUL (gumbo drops it from attribute names, where the standard
+/// U+FFFD; the standard keeps them); numeric references with more than 8 digits (gumbo's value
+/// overflows; the standard gives U+FFFD); NUL (gumbo drops it from attribute names, where the standard
 /// turns it into U+FFFD); "</>" (gumbo reports the next tag's offset at it); end tags with
 /// anything after the name, "</svg >" (gumbo's foreign content does not match them); </br> and </p>
 /// in svg/math (the standard made them end foreign content after gumbo was written); and end tags of
@@ -226,6 +228,16 @@ inline bool comparable(std::string_view html)
 {
     if (!isUtf8WithoutControls(html) || html.find("</>") != std::string_view::npos)
         return false;
+    for (size_t at = html.find("&#"); at != std::string_view::npos; at = html.find("&#", at + 2)) {
+        size_t i = at + 2;
+        if (i < html.size() && (html[i] == 'x' || html[i] == 'X'))
+            ++i;
+        const size_t digits = i;
+        while (i < html.size() && std::isxdigit(static_cast<unsigned char>(html[i])))
+            ++i;
+        if (i - digits > 8)
+            return false;
+    }
     TkvHtmlTokenizer tokenizer(html);
     TkvHtmlToken token;
     std::set<std::string> unknownElements, unknownEndTags;
