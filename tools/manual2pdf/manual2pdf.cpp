@@ -2,14 +2,73 @@
 //
 // Usage: manual2pdf <manual.md> <output.pdf> [title]
 // Runs without a display: it needs only Qt Gui's text layout and PDF writer on the offscreen platform.
+// Exit code 0 when the PDF was written; 1 with a message on standard error otherwise (a missing or
+// empty manual, an unwritable output).
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
+
+namespace {
+
+/// Markdown tables come out with equal columns, which squeezes long descriptions into a few words a
+/// line. Give each column a share of the width that follows the length of its longest word and of
+/// its text, so short columns (keys, types, defaults) stay narrow and the descriptions get the room.
+void sizeTableColumns(QTextTable *table)
+{
+    const int columns = table->columns();
+    std::vector<double> weight(size_t(columns), 1.0);
+    for (int c = 0; c < columns; ++c) {
+        qsizetype longestWord = 1;
+        qsizetype longestText = 1;
+        for (int r = 0; r < table->rows(); ++r) {
+            const QTextTableCell cell = table->cellAt(r, c);
+            QTextCursor cursor = cell.firstCursorPosition();
+            cursor.setPosition(cell.lastCursorPosition().position(), QTextCursor::KeepAnchor);
+            const QString text = cursor.selectedText();
+            longestText = std::max(longestText, text.size());
+            for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                longestWord = std::max(longestWord, word.size());
+        }
+        // A column needs its longest word on one line; beyond that it gains room more slowly.
+        weight[size_t(c)] = double(longestWord) + 0.12 * double(std::max<qsizetype>(0, longestText - longestWord));
+    }
+    double total = 0;
+    for (double w : weight)
+        total += w;
+    QList<QTextLength> widths;
+    for (double w : weight)
+        widths.append(QTextLength(QTextLength::PercentageLength, 100.0 * w / total));
+    QTextTableFormat format = table->format();
+    format.setColumnWidthConstraints(widths);
+    format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+    format.setCellPadding(3);
+    format.setCellSpacing(0);
+    format.setBorderCollapse(true);
+    format.setBorder(0.5);
+    table->setFormat(format);
+}
+
+void sizeTables(QTextFrame *frame)
+{
+    for (QTextFrame *child : frame->childFrames()) {
+        if (auto *table = qobject_cast<QTextTable *>(child))
+            sizeTableColumns(table);
+        sizeTables(child);
+    }
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -25,20 +84,28 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "manual2pdf: cannot read %s: %s\n", argv[1], qPrintable(source.errorString()));
         return 1;
     }
+    const QString markdown = QString::fromUtf8(source.readAll());
+    if (markdown.trimmed().isEmpty()) {
+        std::fprintf(stderr, "manual2pdf: %s is empty\n", argv[1]);
+        return 1;
+    }
     QTextDocument document;
-    document.setMarkdown(QString::fromUtf8(source.readAll()));
     document.setDefaultFont(QFont(QStringLiteral("DejaVu Sans"), 10));
+    document.setMarkdown(markdown);
+    sizeTables(document.rootFrame());
 
     const QString target = QFile::decodeName(argv[2]);
+    QFile::remove(target); // a stale document must not pass for a new one
     QPdfWriter writer(target);
     writer.setTitle(argc > 3 ? QString::fromUtf8(argv[3]) : QStringLiteral("Manual"));
     writer.setCreator(QStringLiteral("manual2pdf"));
     writer.setPageSize(QPageSize(QPageSize::A4));
-    writer.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Millimeter);
+    // QTextDocument::print adds 2 cm margins of its own and the page numbers; the writer adds none.
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
     writer.setResolution(300);
     document.print(&writer);
 
-    if (!QFile::exists(target)) {
+    if (QFileInfo(target).size() <= 0) {
         std::fprintf(stderr, "manual2pdf: %s was not written\n", argv[2]);
         return 1;
     }
