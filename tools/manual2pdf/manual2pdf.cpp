@@ -10,10 +10,13 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QImage>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextTable>
+#include <QUrl>
 
 #include <algorithm>
 #include <cstdio>
@@ -59,6 +62,37 @@ void sizeTableColumns(QTextTable *table)
     table->setFormat(format);
 }
 
+/// Pictures keep their proportions and are scaled down to the width of the text (in the document's
+/// units, which print() maps onto the page), so a screenshot never runs off the page.
+void fitImages(QTextDocument &document, qreal textWidth)
+{
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.charFormat().isImageFormat())
+                continue;
+            QTextImageFormat image = fragment.charFormat().toImageFormat();
+            // print() lays out a copy of the document that does not share its base address: name
+            // the picture by its absolute path so the copy finds it too.
+            const QString path = document.baseUrl().resolved(QUrl(image.name())).toLocalFile();
+            const QImage picture(path);
+            if (picture.isNull()) {
+                std::fprintf(stderr, "manual2pdf: cannot read the picture %s\n", qPrintable(path));
+                continue;
+            }
+            image.setName(path);
+            if (picture.width() > textWidth) {
+                image.setWidth(textWidth);
+                image.setHeight(textWidth * picture.height() / picture.width());
+            }
+            QTextCursor cursor(&document);
+            cursor.setPosition(fragment.position());
+            cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+            cursor.setCharFormat(image);
+        }
+    }
+}
+
 void sizeTables(QTextFrame *frame)
 {
     for (QTextFrame *child : frame->childFrames()) {
@@ -91,8 +125,11 @@ int main(int argc, char **argv)
     }
     QTextDocument document;
     document.setDefaultFont(QFont(QStringLiteral("DejaVu Sans"), 10));
+    // Pictures are named relative to the manual's folder.
+    document.setBaseUrl(QUrl::fromLocalFile(QFileInfo(source.fileName()).absolutePath() + QLatin1Char('/')));
     document.setMarkdown(markdown);
     sizeTables(document.rootFrame());
+    fitImages(document, 600);
 
     const QString target = QFile::decodeName(argv[2]);
     QFile::remove(target); // a stale document must not pass for a new one
