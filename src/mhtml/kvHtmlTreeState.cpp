@@ -98,6 +98,8 @@ void TkvHtmlTreeState::popToIntegrationPoint()
 TkvHtmlTreeState::Content TkvHtmlTreeState::startHtmlElement(TkvHtmlToken &token)
 {
     Content content = Content::Data;
+    if (token.name == "image")
+        token.name = "img";
     const std::string &name = token.name;
     if (inSelect) {
         if (isOneOf(name, {"select", "input", "keygen", "textarea"}) ||
@@ -124,8 +126,6 @@ TkvHtmlTreeState::Content TkvHtmlTreeState::startHtmlElement(TkvHtmlToken &token
             push(name, name == "svg" ? Namespace::Svg : Namespace::Math, false, false);
         return content;
     }
-    if (name == "image")
-        token.name = "img";
     if (token.name == "title" || token.name == "textarea") {
         content = Content::RcData;
     } else if (isOneOf(token.name, {"style", "xmp", "iframe", "noembed", "noframes"})) {
