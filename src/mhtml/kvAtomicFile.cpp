@@ -1,12 +1,16 @@
 #include "kvAtomicFile.h"
 
+#include "kvFileName.h"
 #include "kvMhtMessage.h"
 
-#include <QFileInfo>
-#include <QTemporaryFile>
+#include <QDir>
 
-#include <filesystem>
-#include <system_error>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -15,65 +19,103 @@ QString quoted(const QString &path)
     return QLatin1Char('"') + path + QLatin1Char('"');
 }
 
-QString withoutStop(QString reason)
+QString errorText(int error)
 {
-    while (reason.endsWith(QLatin1Char('.')))
-        reason.chop(1);
-    return reason.isEmpty() ? QStringLiteral("unknown error") : reason;
+    char buffer[256];
+    return QString::fromLocal8Bit(strerror_r(error, buffer, sizeof buffer));
+}
+
+/// The folder part of an absolute path ("/" for a file at the root).
+QString folderOf(const QString &absolute)
+{
+    const qsizetype slash = absolute.lastIndexOf(QLatin1Char('/'));
+    return slash <= 0 ? QStringLiteral("/") : absolute.left(slash);
+}
+
+/// At most `limit` bytes of `name`, cut before a UTF-8 continuation byte so that a character is never
+/// split (a name that was not UTF-8 to begin with is cut anywhere; the file system takes any bytes).
+QByteArray shortened(const QByteArray &name, qsizetype limit)
+{
+    if (name.size() <= limit)
+        return name;
+    qsizetype end = limit;
+    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80)
+        --end;
+    return name.left(end);
 }
 
 } // namespace
 
 TkvAtomicFile::TkvAtomicFile(const QString &target, bool replace) : target(target), replace(replace)
 {
-    const QFileInfo info(target);
-    if (info.isDir())
+    const QString absolute = QDir::isAbsolutePath(target) ? target : QDir::currentPath() + QLatin1Char('/') + target;
+    if (TkvFileName::IsDir(absolute))
         throw EMhtError(QStringLiteral("Cannot write %1: it is a folder.").arg(quoted(target)));
-    if (!replace && info.exists())
+    if (!replace && TkvFileName::Exists(absolute))
         throw EMhtError(QStringLiteral("Cannot write %1: the file already exists.").arg(quoted(target)));
-    const QString folder = info.absolutePath();
-    const QFileInfo folderInfo(folder);
-    if (!folderInfo.exists()) {
+    const QString folder = folderOf(absolute);
+    if (!TkvFileName::Exists(folder)) {
         // Tell a missing folder from one whose path runs through a file (ENOTDIR).
         QString up = folder;
-        while (!QFileInfo::exists(up) && up.size() > 1)
-            up = QFileInfo(up).absolutePath();
-        const QString why = QFileInfo(up).isDir() ? QStringLiteral("the folder %1 does not exist").arg(quoted(folder))
-                                                  : QStringLiteral("%1 is not a folder").arg(quoted(up));
+        while (!TkvFileName::Exists(up) && up.size() > 1)
+            up = folderOf(up);
+        const QString why = TkvFileName::IsDir(up) ? QStringLiteral("the folder %1 does not exist").arg(quoted(folder))
+                                                   : QStringLiteral("%1 is not a folder").arg(quoted(up));
         throw EMhtError(QStringLiteral("Cannot write %1: %2.").arg(quoted(target), why));
     }
-    if (!folderInfo.isDir())
+    if (!TkvFileName::IsDir(folder))
         throw EMhtError(QStringLiteral("Cannot write %1: %2 is not a folder.").arg(quoted(target), quoted(folder)));
 
     // The name is cut short so that a target name near NAME_MAX still gets a temporary file.
-    file = std::make_unique<QTemporaryFile>(folder + QLatin1Char('/') + QLatin1Char('.') + info.fileName().left(64) +
-                                            QStringLiteral(".XXXXXX.tmp"));
-    file->setAutoRemove(true);
-    if (!file->open())
-        fail(file->errorString());
+    const QByteArray name = TkvFileName::Encode(absolute.mid(absolute.lastIndexOf(QLatin1Char('/')) + 1));
+    QByteArray pattern = TkvFileName::Encode(folder);
+    if (!pattern.endsWith('/'))
+        pattern += '/';
+    pattern += '.' + shortened(name, 64) + ".XXXXXX.tmp";
+    fd = ::mkostemps(pattern.data(), 4, O_CLOEXEC);
+    if (fd < 0)
+        fail(errorText(errno));
+    temporaryName = pattern;
 }
 
-TkvAtomicFile::~TkvAtomicFile() = default; // QTemporaryFile removes an uncommitted file
+TkvAtomicFile::~TkvAtomicFile()
+{
+    discard();
+}
+
+void TkvAtomicFile::discard()
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+    if (!temporaryName.isEmpty())
+        ::unlink(temporaryName.constData());
+    temporaryName.clear();
+}
 
 void TkvAtomicFile::fail(const QString &reason)
 {
-    const QString text = QStringLiteral("Cannot write %1: %2.").arg(quoted(target), withoutStop(reason));
-    if (file)
-        file->remove();
-    file.reset();
-    throw EMhtError(text);
+    QString why = reason;
+    while (why.endsWith(QLatin1Char('.')))
+        why.chop(1);
+    if (why.isEmpty())
+        why = QStringLiteral("unknown error");
+    discard();
+    throw EMhtError(QStringLiteral("Cannot write %1: %2.").arg(quoted(target), why));
 }
 
 void TkvAtomicFile::Write(const QByteArray &bytes)
 {
-    if (!file)
+    if (fd < 0)
         throw EMhtError(QStringLiteral("Cannot write %1: the file is already closed.").arg(quoted(target)));
     const char *p = bytes.constData();
     qsizetype left = bytes.size();
     while (left > 0) {
-        const qint64 written = file->write(p, left);
+        const ssize_t written = ::write(fd, p, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
         if (written <= 0)
-            fail(file->errorString());
+            fail(errorText(written < 0 ? errno : EIO));
         p += written;
         left -= written;
     }
@@ -81,29 +123,24 @@ void TkvAtomicFile::Write(const QByteArray &bytes)
 
 void TkvAtomicFile::Commit()
 {
-    if (!file)
+    if (fd < 0)
         throw EMhtError(QStringLiteral("Cannot write %1: the file is already closed.").arg(quoted(target)));
-    if (!file->flush() || file->error() != QFileDevice::NoError)
-        fail(file->errorString());
     // A new archive gets the usual permissions of a document (the temporary file has 0600);
     // a replaced one keeps those of the file it replaces.
-    QFileDevice::Permissions permissions =
-        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-    const QFileInfo old(target);
-    if (old.exists() && old.isFile())
-        permissions = old.permissions();
-    file->setPermissions(permissions);
-    const QString temporary = file->fileName();
-    file->close();
-    if (file->error() != QFileDevice::NoError)
-        fail(file->errorString());
-    std::error_code error;
-    std::filesystem::rename(std::filesystem::path(QFile::encodeName(temporary).toStdString()),
-                            std::filesystem::path(QFile::encodeName(target).toStdString()), error);
-    if (error)
-        fail(QString::fromStdString(error.message()));
-    file->setAutoRemove(false);
-    file.reset();
+    const QByteArray encodedTarget = TkvFileName::Encode(target);
+    mode_t mode = 0644;
+    struct stat old;
+    if (::stat(encodedTarget.constData(), &old) == 0 && S_ISREG(old.st_mode))
+        mode = old.st_mode & 07777;
+    if (::fchmod(fd, mode) != 0)
+        fail(errorText(errno));
+    const int closed = ::close(fd);
+    fd = -1;
+    if (closed != 0) // a delayed write error (NFS, quota) shows up here
+        fail(errorText(errno));
+    if (::rename(temporaryName.constData(), encodedTarget.constData()) != 0)
+        fail(errorText(errno));
+    temporaryName.clear();
 }
 
 void TkvAtomicFile::WriteAll(const QString &target, const std::vector<QByteArray> &chunks, bool replace)

@@ -3,10 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include <memory>
 #include <vector>
-
-class QTemporaryFile;
 
 /// A file written in full or not at all: the bytes go to a temporary file in the target's own folder
 /// (so the final rename never crosses a file system), which replaces the target by one rename only
@@ -16,6 +13,9 @@ class QTemporaryFile;
 /// There is no fsync before the rename: the archive is rebuilt from its source by running the
 /// conversion again, and a flush per file would make a batch of thousands of pages disk-bound.
 /// Readers see either the old or the new file, never a partial one.
+///
+/// Paths are file names as TkvFileName holds them (a byte that is not UTF-8 is a lone surrogate), so
+/// any name the file system can hold can be written.
 ///
 /// Errors are EMhtError sentences naming the target and the system's reason.
 /// Thread rules: one object per thread; different targets may be written in parallel.
@@ -39,8 +39,10 @@ public:
 
 private:
     [[noreturn]] void fail(const QString &reason);
+    void discard();
 
     QString target;
     bool replace;
-    std::unique_ptr<QTemporaryFile> file;
+    int fd = -1;              ///< the temporary file while open
+    QByteArray temporaryName; ///< its encoded name; empty once renamed or removed
 };

@@ -1,8 +1,7 @@
 #include "kvFileFetcher.h"
 
+#include "kvFileName.h"
 #include "kvMhtMessage.h"
-
-#include <QFile>
 
 #include <cerrno>
 #include <cstring>
@@ -63,7 +62,7 @@ public:
 
 TkvFetchResult TkvFileFetcher::Read(const QString &path, qint64 maxBytes)
 {
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = TkvFileName::Encode(path);
     struct stat st;
     // stat before opening, so that a FIFO or device is never opened at all.
     if (::stat(native.constData(), &st) != 0)
@@ -115,7 +114,7 @@ TkvFetchResult TkvFileFetcher::Read(const QString &path, qint64 maxBytes)
 std::optional<TkvFileStamp> TkvFileFetcher::Stamp(const QString &path)
 {
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (::stat(TkvFileName::Encode(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     return TkvFileStamp{st.st_size, mtimeNs(st)};
 }

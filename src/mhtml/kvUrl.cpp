@@ -1,6 +1,7 @@
 #include "kvUrl.h"
 
 #include "kvCharset.h"
+#include "kvFileName.h"
 #include "kvUrlHost.h"
 
 #include <QDir>
@@ -417,7 +418,7 @@ QString TkvUrl::FromLocalPath(const QString &path)
         return path;
     const QString absolute = QDir::isAbsolutePath(path) ? path : QDir::current().absoluteFilePath(path);
     QString url = QStringLiteral("file://");
-    appendEncoded(url, absolute.toUtf8(), localPathSet);
+    appendEncoded(url, TkvFileName::Encode(absolute), localPathSet);
     const TkvUrl parsed = Parse(url);
     return parsed.valid ? parsed.ToString() : url;
 }
@@ -427,7 +428,7 @@ QString TkvUrl::ToLocalPath(const QString &url)
     const TkvUrl parsed = Parse(url);
     if (!parsed.IsFile() || !parsed.host.isEmpty())
         return {};
-    return QString::fromUtf8(QByteArray::fromPercentEncoding(parsed.path.toUtf8()));
+    return TkvFileName::Decode(QByteArray::fromPercentEncoding(parsed.path.toUtf8()));
 }
 
 QString TkvUrl::ArchiveHost()

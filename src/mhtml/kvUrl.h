@@ -36,13 +36,15 @@ public:
     /// whose scheme is not special (data:, javascript:, about:, mailto:, cid:, tel:, ...).
     static bool IsLeftAlone(const QString &reference);
 
-    /// Local path -> file URL: "file://" + the absolute path, each byte of its UTF-8 form
-    /// percent-encoded by the path rules; a backslash is an ordinary file-name character here and
+    /// Local path -> file URL: "file://" + the absolute path, each byte of its file-system name
+    /// (TkvFileName::Encode, so a name that is not UTF-8 keeps its own bytes) percent-encoded by the
+    /// path rules; a backslash is an ordinary file-name character here and
     /// becomes %5C (so it is never read as a slash), '%' becomes %25. A relative path is made absolute
     /// against the current folder. Text that begins with "http:" or "https:" is returned unchanged.
     static QString FromLocalPath(const QString &path);
 
-    /// File URL -> local path: the URL's path, percent-decoded (UTF-8). Returns an empty string when
+    /// File URL -> local path: the URL's path, percent-decoded to bytes and read as a file name
+    /// (TkvFileName::Decode), so that TkvFileName::Encode gives back those bytes. Returns an empty string when
     /// `url` is not a valid file: URL.
     static QString ToLocalPath(const QString &url);
 

@@ -1,4 +1,5 @@
 #include "kvAtomicFile.h"
+#include "kvFileName.h"
 #include "kvMhtMessage.h"
 
 #include <QDir>
@@ -8,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -127,4 +130,29 @@ TEST(KvAtomicFileTest, FullDiskLeavesExistingTargetAndNoPartialFile)
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the write reported success, 2: unexpected message";
     EXPECT_EQ(readAll(target), QByteArray("old archive"));
     EXPECT_EQ(entries(dir.path()), QStringList{QStringLiteral("out.mht")});
+}
+
+TEST(KvAtomicFileTest, WritesUnderANameThatIsNotUtf8)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/d\xE9p";
+    ASSERT_TRUE(TkvFileName::MakePath(TkvFileName::Decode(folder)));
+    const QString target = TkvFileName::Decode(folder + "/caf\xE9.mht");
+    TkvAtomicFile::WriteAll(target, {QByteArray("one"), QByteArray(" two")}, true);
+    TkvAtomicFile::WriteAll(target, {QByteArray("three")}, true); // replaces the file of that name
+    QFile file;
+    const int fd = ::open((folder + "/caf\xE9.mht").constData(), O_RDONLY);
+    ASSERT_GE(fd, 0) << "the archive has the name's own bytes";
+    ASSERT_TRUE(file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+    EXPECT_EQ(file.readAll(), QByteArray("three"));
+    int names = 0;
+    DIR *listing = ::opendir(folder.constData());
+    ASSERT_NE(listing, nullptr);
+    while (const dirent *e = ::readdir(listing))
+        names += e->d_name[0] != '.';
+    ::closedir(listing);
+    EXPECT_EQ(names, 1) << "no temporary left";
+    // QTemporaryDir removes by decoded names and cannot reach these: remove them by their bytes.
+    ::unlink((folder + "/caf\xE9.mht").constData());
+    ::rmdir(folder.constData());
 }

@@ -1,5 +1,7 @@
 #include "kvUrl.h"
 
+#include "kvFileName.h"
+
 #include <QDir>
 
 #include <random>
@@ -221,6 +223,24 @@ TEST(KvUrlTest, ConvertsLocalPathsToFileUrlsAndBack)
         EXPECT_EQ(TkvUrl::Parse(url).ToString(), url) << "not canonical: " << path;
         EXPECT_EQ(TkvUrl::ToLocalPath(url), original) << path;
     }
+}
+
+TEST(KvUrlTest, FileNamesThatAreNotUtf8KeepTheirBytesInTheUrl)
+{
+    // A Latin-1 "é" (0xE9) and a stray continuation byte: the URL carries those very bytes, not the
+    // UTF-8 of a replacement character, and the path made from it names the same file again.
+    for (const QByteArray bytes : {QByteArray("/d\xE9p/caf\xE9.htm"), QByteArray("/x/\x80y\xFF.htm")}) {
+        const QString path = TkvFileName::Decode(bytes);
+        const QString url = TkvUrl::FromLocalPath(path);
+        EXPECT_EQ(QByteArray::fromPercentEncoding(url.mid(7).toLatin1()), bytes) << url.toStdString();
+        EXPECT_EQ(TkvUrl::Parse(url).ToString(), url);
+        EXPECT_EQ(TkvFileName::Encode(TkvUrl::ToLocalPath(url)), bytes) << url.toStdString();
+    }
+    EXPECT_EQ(TkvUrl::FromLocalPath(TkvFileName::Decode("/caf\xE9 1.htm")), QStringLiteral("file:///caf%E9%201.htm"));
+    // A resource beside such a page resolves inside the same folder bytes.
+    const QString page = TkvUrl::FromLocalPath(TkvFileName::Decode("/d\xE9p/p.htm"));
+    EXPECT_EQ(TkvFileName::Encode(TkvUrl::ToLocalPath(TkvUrl::Resolve(QStringLiteral("i.png"), page))),
+              QByteArray("/d\xE9p/i.png"));
 }
 
 TEST(KvUrlTest, MapsFileUrlsToTheArchiveOriginAndBack)
