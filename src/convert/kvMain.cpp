@@ -6,6 +6,7 @@
 #include "kvInfo.h"
 #include "kvPath.h"
 #include "kvProject.h"
+#include "kvResourceCache.h"
 #include "kvTextFile.h"
 
 #include <QDir>
@@ -79,6 +80,8 @@ void TkvMain::Run()
         Results.clear();
     }
     Batch = std::make_unique<TkvBatch>();
+    // Web resources are fetched afresh by every run; cached files are checked against their stamp.
+    TkvResourceCache::Shared().ClearWebAddresses();
     const bool subdir = Project->GetSubdir();
     QString target = Project->GetTargetDir();
     const QString source = Project->GetSource();

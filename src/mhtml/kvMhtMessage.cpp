@@ -266,7 +266,10 @@ void TArchiveBuilder::addResource(const TWork &item)
         fresh->fileSize = url.IsFile() ? result.fileSize : -1;
         fresh->fileMtimeNs = result.fileMtimeNs;
         fresh->bytes = std::move(result.body);
-        part = cache.Insert(std::move(fresh));
+        if (cache.SeenBefore(item.url))
+            part = cache.Insert(std::move(fresh));
+        else
+            part = std::move(fresh); // first use: likely this page's own, not worth a place yet
     }
     // The boundary depends on every part; a part is named by its address and stamp, so a shared
     // resource costs nothing to hash again.

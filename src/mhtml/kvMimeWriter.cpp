@@ -1,8 +1,12 @@
 #include "kvMimeWriter.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kMaxLine = 76;
+constexpr size_t kQpBlock = 1024;
+constexpr qsizetype kQpBlockWorst = qsizetype(kQpBlock) * 9 + 16; // a CR LF may end one byte past a block
 constexpr char kHex[] = "0123456789ABCDEF";
 constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
@@ -32,58 +36,78 @@ void appendEscape(char *&p, unsigned char c)
 
 void TkvMimeWriter::AppendQuotedPrintable(QByteArray &out, std::string_view data)
 {
-    // Worst case: every byte escaped (3) plus a soft break (3) every 25 escapes, plus bare LF breaks.
-    const qsizetype start = out.size();
-    out.resize(start + qsizetype(data.size()) * 6 + 8);
-    char *const base = out.data() + start;
-    char *p = base;
-    char *lineStart = p;
+    // The output grows block by block: before each block there is room for its worst case (a bare LF
+    // can take 9 bytes: a soft break, its escape and the break after it), so the buffer never holds
+    // several times the text as a single worst-case allocation would, and a part kept in the resource
+    // cache costs what its size says.
     const size_t n = data.size();
-    auto softBreakIfNeeded = [&](int width) {
-        if ((p - lineStart) + width > kMaxLine - 1) {
-            *p++ = '=';
-            *p++ = '\r';
-            *p++ = '\n';
-            lineStart = p;
-        }
-    };
-    for (size_t i = 0; i < n; ++i) {
-        const unsigned char c = static_cast<unsigned char>(data[i]);
-        if (c == '\r' && i + 1 < n && data[i + 1] == '\n') {
-            *p++ = '\r';
-            *p++ = '\n';
-            lineStart = p;
-            ++i;
-            continue;
-        }
-        if (c == '\n') {
-            // A bare LF: keep it as data, and break the encoded line so the text stays readable.
-            softBreakIfNeeded(3);
-            appendEscape(p, c);
-            if (i + 1 < n) {
+    qsizetype used = out.size();
+    qsizetype lineAt = used;
+    out.resize(used + QuotedPrintableReserve(n));
+    size_t i = 0;
+    while (i < n) {
+        const size_t blockEnd = std::min(n, i + kQpBlock);
+        if (out.size() - used < kQpBlockWorst)
+            out.resize(std::max(used + kQpBlockWorst, out.size() + out.size() / 2));
+        char *const base = out.data();
+        char *p = base + used;
+        char *lineStart = base + lineAt;
+        auto softBreakIfNeeded = [&](int width) {
+            if ((p - lineStart) + width > kMaxLine - 1) {
                 *p++ = '=';
                 *p++ = '\r';
                 *p++ = '\n';
                 lineStart = p;
             }
-            continue;
+        };
+        for (; i < blockEnd; ++i) {
+            const unsigned char c = static_cast<unsigned char>(data[i]);
+            if (c == '\r' && i + 1 < n && data[i + 1] == '\n') {
+                *p++ = '\r';
+                *p++ = '\n';
+                lineStart = p;
+                ++i;
+                continue;
+            }
+            if (c == '\n') {
+                // A bare LF: keep it as data, and break the encoded line so the text stays readable.
+                softBreakIfNeeded(3);
+                appendEscape(p, c);
+                if (i + 1 < n) {
+                    *p++ = '=';
+                    *p++ = '\r';
+                    *p++ = '\n';
+                    lineStart = p;
+                }
+                continue;
+            }
+            bool literal = kLiteral.literal[c];
+            if (literal && (c == ' ' || c == '\t')) {
+                // Trailing white space of a line would be removed by transports and decoders.
+                const bool atLineEnd =
+                    i + 1 == n || data[i + 1] == '\n' || (data[i + 1] == '\r' && i + 2 < n && data[i + 2] == '\n');
+                literal = !atLineEnd;
+            }
+            if (literal) {
+                softBreakIfNeeded(1);
+                *p++ = char(c);
+            } else {
+                softBreakIfNeeded(3);
+                appendEscape(p, c);
+            }
         }
-        bool literal = kLiteral.literal[c];
-        if (literal && (c == ' ' || c == '\t')) {
-            // Trailing white space of a line would be removed by transports and decoders.
-            const bool atLineEnd =
-                i + 1 == n || data[i + 1] == '\n' || (data[i + 1] == '\r' && i + 2 < n && data[i + 2] == '\n');
-            literal = !atLineEnd;
-        }
-        if (literal) {
-            softBreakIfNeeded(1);
-            *p++ = char(c);
-        } else {
-            softBreakIfNeeded(3);
-            appendEscape(p, c);
-        }
+        used = p - base;
+        lineAt = lineStart - base;
     }
-    out.resize(start + (p - base));
+    out.resize(used);
+    if (out.capacity() - used > used / 8 + 4096)
+        out.squeeze();
+}
+
+qsizetype TkvMimeWriter::QuotedPrintableReserve(size_t bytes)
+{
+    // Text is mostly literal: a little over its size, plus one block's worst case.
+    return qsizetype(bytes + bytes / 8) + kQpBlockWorst;
 }
 
 void TkvMimeWriter::AppendBase64(QByteArray &out, std::string_view data)
@@ -183,8 +207,9 @@ QByteArray TkvMimeWriter::EncodePart(const QByteArray &contentType, const QByteA
                                      TkvTransferEncoding encoding, std::string_view body)
 {
     QByteArray out;
-    out.reserve(qsizetype(body.size()) * (encoding == TkvTransferEncoding::Base64 ? 139 : 115) / 100 + location.size() +
-                contentType.size() + 128);
+    const qsizetype bodyRoom = encoding == TkvTransferEncoding::Base64 ? qsizetype(body.size()) * 139 / 100 + 4
+                                                                       : QuotedPrintableReserve(body.size());
+    out.reserve(bodyRoom + location.size() + contentType.size() + 128);
     out += "Content-Type: ";
     out += contentType;
     out += "\r\nContent-Transfer-Encoding: ";

@@ -64,4 +64,8 @@ public:
     /// REQUIRES: at least one part; `boundary` from MakeBoundary.
     static std::vector<QByteArray> Assemble(const TopHeaders &headers, const QByteArray &boundary,
                                             const std::vector<QByteArray> &parts);
+
+private:
+    /// Room set aside for the quoted-printable form of `bytes` bytes before encoding starts.
+    static qsizetype QuotedPrintableReserve(size_t bytes);
 };

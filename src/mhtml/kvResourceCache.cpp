@@ -96,12 +96,37 @@ std::shared_ptr<const TkvCachedPart> TkvResourceCache::Insert(std::shared_ptr<Tk
     return held;
 }
 
+bool TkvResourceCache::SeenBefore(const QString &url)
+{
+    const size_t key = qHash(url, size_t(0x9E3779B97F4A7C15ULL));
+    std::lock_guard lock(mutex);
+    if (seen.count(key))
+        return true;
+    if (seen.size() >= 65536)
+        seen.clear(); // a long run forgets the oldest addresses wholesale: at worst one more read each
+    seen.insert(key);
+    return false;
+}
+
 void TkvResourceCache::Clear()
 {
     std::lock_guard lock(mutex);
     entries.clear();
     order.clear();
     used = 0;
+    seen = {};
+}
+
+void TkvResourceCache::ClearWebAddresses()
+{
+    std::lock_guard lock(mutex);
+    for (auto it = entries.begin(); it != entries.end();) {
+        auto next = std::next(it);
+        if (it->second.part->fileSize < 0)
+            eraseLocked(it);
+        it = next;
+    }
+    seen = {};
 }
 
 qint64 TkvResourceCache::UsedBytes() const

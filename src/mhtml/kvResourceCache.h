@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 
 /// One fetched resource as the archive engine stores it: immutable once in the cache, except for a
 /// slot that holds the part body in its transfer encoding, computed at most once.
@@ -38,7 +39,12 @@ private:
 /// Process-wide cache of fetched resources shared by every worker, keyed by canonical URL, bounded in
 /// memory with least-recently-used eviction. An entry for a file: URL is returned only while the file's
 /// size and modification time equal those it was read with (the file is stat'ed on every lookup);
-/// entries for web addresses live until evicted or Clear().
+/// entries for web addresses live until evicted, ClearWebAddresses() or Clear().
+///
+/// Admission: most pages of a site have resources of their own (a photo, a chart) next to the few
+/// that every page shares. Caching the former would only push the shared ones out and hold memory
+/// for nothing, so callers ask SeenBefore() on a miss and insert only what was asked for before; a
+/// shared resource is then read twice (by the first two pages that use it) and reused from then on.
 ///
 /// Thread-safe: every method may be called from any thread. Returned parts are shared and immutable,
 /// so they stay valid after eviction for as long as a caller holds them.
@@ -60,7 +66,16 @@ public:
     /// shared. A part larger than the bound is returned but not kept. REQUIRES: part != nullptr.
     std::shared_ptr<const TkvCachedPart> Insert(std::shared_ptr<TkvCachedPart> part);
 
+    /// Records a request for `url` and tells whether it was requested before (since the last Clear).
+    /// The record keeps hashes of the last 65,536 distinct addresses at most; a collision only
+    /// admits a part one request early.
+    bool SeenBefore(const QString &url);
+
+    /// Drops every entry and the record of requests.
     void Clear();
+    /// Drops the entries of web addresses (and the record of requests), keeping files, which are
+    /// checked against their stamp on every use: a new run fetches every web resource again.
+    void ClearWebAddresses();
     qint64 MaxBytes() const { return maxBytes; }
     qint64 UsedBytes() const;
     int Count() const;
@@ -84,4 +99,5 @@ private:
     std::unordered_map<QString, Entry> entries;
     std::list<QString> order; ///< most recently used first
     qint64 used = 0;
+    std::unordered_set<size_t> seen; ///< hashes of requested addresses
 };

@@ -255,6 +255,34 @@ TEST_F(KvMhtMessageTest, SameInputGivesTheSameArchiveAndSaveWritesIt)
     EXPECT_NE(ReadMimeMessage(stream.Bytes()).boundary, changed.read.boundary);
 }
 
+TEST_F(KvMhtMessageTest, CachesOnlyResourcesThatMoreThanOnePageUses)
+{
+    // Each page has a photo of its own and shares the style sheet: only the sheet earns a place.
+    for (const char *name : {"p1", "p2", "p3"}) {
+        writeFile(path(QString::fromLatin1(name) + QStringLiteral(".htm")),
+                  QByteArray("<!DOCTYPE html><title>x</title><link rel=stylesheet href=s.css><img src=") + name +
+                      ".png>");
+        writeFile(path(QString::fromLatin1(name) + QStringLiteral(".png")), QByteArray("photo of ") + name);
+    }
+    writeFile(path("s.css"), "body{color:red}");
+    TkvResourceCache &cache = TkvResourceCache::Shared();
+    const TConverted first = convert(path("p1.htm"));
+    ASSERT_EQ(first.read.parts.size(), 3u);
+    EXPECT_EQ(cache.Count(), 0);
+    const TConverted second = convert(path("p2.htm"));
+    EXPECT_EQ(cache.Count(), 1);
+    EXPECT_NE(cache.Find(TkvUrl::FromLocalPath(path("s.css"))), nullptr);
+    const TConverted third = convert(path("p3.htm"));
+    EXPECT_EQ(cache.Count(), 1);
+    ASSERT_EQ(third.read.parts.size(), 3u);
+    bool sheet = false, photo = false;
+    for (const TMimeReadPart &p : third.read.parts) {
+        sheet = sheet || (p.contentType == "text/css" && p.data == QByteArray("body{color:red}"));
+        photo = photo || (p.contentType == "image/png" && p.data == QByteArray("photo of p3"));
+    }
+    EXPECT_TRUE(sheet && photo);
+}
+
 TEST_F(KvMhtMessageTest, PagesThatCannotBeReadFailWithAClearError)
 {
     std::string error = errorOf([&] { convert(path("missing.htm")); });

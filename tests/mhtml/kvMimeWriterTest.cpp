@@ -76,6 +76,38 @@ TEST(KvMimeWriterTest, QuotedPrintableGivesBackEveryByteThroughAnIndependentRead
     EXPECT_TRUE(problems.empty()) << problems.front();
 }
 
+TEST(KvMimeWriterTest, QuotedPrintableOfLongTextRoundTripsAndHoldsNoSpareBuffer)
+{
+    // Bodies that span many of the encoder's working blocks, with the costliest bytes (bare LF, bytes
+    // to escape) throughout and a CR LF pair straddling every block edge.
+    std::mt19937 rng(7);
+    QByteArray straddling;
+    while (straddling.size() < 9000)
+        straddling += QByteArray(1023, 'y') + "\r\n";
+    const std::vector<std::pair<TkvTransferEncoding, QByteArray>> bodies = {
+        {TkvTransferEncoding::QuotedPrintable, QByteArray(20000, '\n')},
+        {TkvTransferEncoding::QuotedPrintable, QByteArray(20000, '=')},
+        {TkvTransferEncoding::QuotedPrintable, randomBytes(rng, 30000)},
+        {TkvTransferEncoding::QuotedPrintable, randomBytes(rng, 30000, " \t\r\n=ab\xE9")},
+        {TkvTransferEncoding::QuotedPrintable, straddling},
+    };
+    QByteArray archive;
+    const TMimeReadMessage read = roundTrip(bodies, &archive);
+    ASSERT_TRUE(read.ok) << read.error;
+    ASSERT_EQ(read.parts.size(), bodies.size() + 1);
+    for (size_t i = 0; i < bodies.size(); ++i)
+        EXPECT_EQ(read.parts[i + 1].data, bodies[i].second) << "body " << i;
+    const std::vector<std::string> problems = CheckMhtForReaders(archive);
+    EXPECT_TRUE(problems.empty()) << problems.front();
+
+    // A part kept in the resource cache is charged by its size: the buffer must not be much larger.
+    const QByteArray text = randomBytes(rng, 200000, "abcdefgh \r\n");
+    const QByteArray part =
+        TkvMimeWriter::EncodePart("text/css", "http://h/s.css", TkvTransferEncoding::QuotedPrintable,
+                                  std::string_view(text.constData(), size_t(text.size())));
+    EXPECT_LE(part.capacity(), part.size() + part.size() / 4 + 16384) << part.size();
+}
+
 TEST(KvMimeWriterTest, Base64OfEveryLengthRoundTripsInLinesOf76)
 {
     std::mt19937 rng(7);
