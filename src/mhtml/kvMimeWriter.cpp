@@ -1,6 +1,7 @@
 #include "kvMimeWriter.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -15,10 +16,11 @@ constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz
 struct TLiteralTable
 {
     bool literal[256] = {};
+    bool plain[256] = {}; ///< literal, and never subject to the line-end rule for white space
     constexpr TLiteralTable()
     {
         for (int c = 33; c <= 126; ++c)
-            literal[c] = c != '=';
+            literal[c] = plain[c] = c != '=';
         literal[int(' ')] = true;
         literal[int('\t')] = true;
     }
@@ -62,6 +64,18 @@ void TkvMimeWriter::AppendQuotedPrintable(QByteArray &out, std::string_view data
         };
         for (; i < blockEnd; ++i) {
             const unsigned char c = static_cast<unsigned char>(data[i]);
+            if (kLiteral.plain[c]) {
+                // A run of bytes written as themselves, copied at once up to the end of the line.
+                softBreakIfNeeded(1);
+                const size_t room = size_t(kMaxLine - 1 - (p - lineStart));
+                size_t end = i + 1;
+                while (end < blockEnd && end - i < room && kLiteral.plain[static_cast<unsigned char>(data[end])])
+                    ++end;
+                std::memcpy(p, data.data() + i, end - i);
+                p += end - i;
+                i = end - 1;
+                continue;
+            }
             if (c == '\r' && i + 1 < n && data[i + 1] == '\n') {
                 *p++ = '\r';
                 *p++ = '\n';

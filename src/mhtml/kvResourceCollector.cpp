@@ -10,8 +10,21 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string_view>
+#include <unordered_set>
 
 namespace {
+
+/// True for the element names ScanHtml acts on, so that every other tag (most of a page) costs one
+/// lookup instead of a chain of comparisons.
+bool isScannedElement(std::string_view name)
+{
+    static const std::unordered_set<std::string_view> names{
+        "base",   "img",    "source",  "picture", "video",  "audio", "track",   "input",
+        "link",   "script", "body",    "table",   "td",     "th",    "bgsound", "embed",
+        "object", "image",  "feimage", "use",     "iframe", "frame", "style",   "title"};
+    return names.count(name) != 0;
+}
 
 constexpr size_t kNotInDocument = SIZE_MAX;
 
@@ -180,7 +193,12 @@ void TkvResourceCollector::ScanHtml(std::string_view html)
                 titleText.append(token.text);
             continue;
         }
+        if (token.kind != TkvHtmlToken::StartTag && token.kind != TkvHtmlToken::EndTag)
+            continue;
+        const bool scanned = isScannedElement(token.name);
         if (token.kind == TkvHtmlToken::EndTag) {
+            if (!scanned)
+                continue;
             if (token.name == "style" && raw == Raw::Style)
                 raw = Raw::None;
             else if (token.name == "title" && raw == Raw::Title) {
@@ -202,6 +220,8 @@ void TkvResourceCollector::ScanHtml(std::string_view html)
         const std::string &name = token.name;
         if (const TkvHtmlToken::Attribute *style = attributeOf("style"))
             ScanCss(style->value, base);
+        if (!scanned)
+            continue;
 
         if (name == "base") {
             const TkvHtmlToken::Attribute *href = attributeOf("href");
