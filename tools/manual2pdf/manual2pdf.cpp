@@ -3,14 +3,14 @@
 // Usage: manual2pdf <manual.md> <output.pdf> [title]
 // Runs without a display: it needs only Qt Gui's text layout and PDF writer on the offscreen platform.
 // Exit code 0 when the PDF was written; 1 with a message on standard error otherwise (a missing or
-// empty manual, an unwritable output).
+// empty manual, a picture it names that cannot be read, an unwritable output).
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
-#include <QImage>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -64,8 +64,10 @@ void sizeTableColumns(QTextTable *table)
 
 /// Pictures keep their proportions and are scaled down to the width of the text (in the document's
 /// units, which print() maps onto the page), so a screenshot never runs off the page.
-void fitImages(QTextDocument &document, qreal textWidth)
+/// Returns false when a picture cannot be read (it is reported on standard error).
+bool fitImages(QTextDocument &document, qreal textWidth)
 {
+    bool complete = true;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
@@ -78,6 +80,7 @@ void fitImages(QTextDocument &document, qreal textWidth)
             const QImage picture(path);
             if (picture.isNull()) {
                 std::fprintf(stderr, "manual2pdf: cannot read the picture %s\n", qPrintable(path));
+                complete = false;
                 continue;
             }
             image.setName(path);
@@ -91,6 +94,7 @@ void fitImages(QTextDocument &document, qreal textWidth)
             cursor.setCharFormat(image);
         }
     }
+    return complete;
 }
 
 void sizeTables(QTextFrame *frame)
@@ -129,7 +133,8 @@ int main(int argc, char **argv)
     document.setBaseUrl(QUrl::fromLocalFile(QFileInfo(source.fileName()).absolutePath() + QLatin1Char('/')));
     document.setMarkdown(markdown);
     sizeTables(document.rootFrame());
-    fitImages(document, 600);
+    if (!fitImages(document, 600))
+        return 1; // a help document with a hole where a picture belongs is not written
 
     const QString target = QFile::decodeName(argv[2]);
     QFile::remove(target); // a stale document must not pass for a new one
