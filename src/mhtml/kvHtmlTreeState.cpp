@@ -56,15 +56,19 @@ void TkvHtmlTreeState::push(std::string name, Namespace ns, bool htmlIntegration
     (ns == Namespace::Html ? htmlPositions : foreignPositions)[name].push_back(index);
     if (ns == Namespace::Html)
         htmlIndexes.push_back(index);
-    if (htmlIntegration || mathText)
+    // HTML tables, objects and templates bound the scope of end tags like integration points do.
+    const bool boundary =
+        htmlIntegration || mathText ||
+        (ns == Namespace::Html && isOneOf(name, {"applet", "marquee", "object", "table", "template"}));
+    if (boundary)
         integrationIndexes.push_back(index);
-    open.push_back(OpenElement{std::move(name), ns, htmlIntegration, mathText});
+    open.push_back(OpenElement{std::move(name), ns, htmlIntegration, mathText, boundary});
 }
 
 void TkvHtmlTreeState::pop()
 {
     const OpenElement &top = open.back();
-    if (top.htmlIntegration || top.mathText)
+    if (top.scopeBoundary)
         integrationIndexes.pop_back();
     if (top.ns == Namespace::Html)
         htmlIndexes.pop_back();
@@ -146,7 +150,7 @@ TkvHtmlTreeState::Content TkvHtmlTreeState::startHtmlElement(TkvHtmlToken &token
         if (isNonNesting(token.name)) {
             const size_t match = lastOf(htmlPositions, token.name);
             const size_t boundary = integrationIndexes.empty() ? std::string::npos : integrationIndexes.back();
-            if (match != std::string::npos && (boundary == std::string::npos || match > boundary))
+            if (match != std::string::npos && (boundary == std::string::npos || match >= boundary))
                 popThrough(match);
         }
         push(token.name, Namespace::Html, false, false);
@@ -219,7 +223,7 @@ void TkvHtmlTreeState::AfterEndTag(const TkvHtmlToken &token)
     // boundary) stands above it.
     const size_t match = lastOf(htmlPositions, name);
     const size_t boundary = integrationIndexes.empty() ? std::string::npos : integrationIndexes.back();
-    if (match != std::string::npos && (boundary == std::string::npos || match > boundary)) {
+    if (match != std::string::npos && (boundary == std::string::npos || match >= boundary)) {
         popThrough(match);
         return;
     }

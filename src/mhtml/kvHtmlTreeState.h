@@ -47,6 +47,7 @@ private:
         Namespace ns;
         bool htmlIntegration; ///< svg foreignObject/desc/title, annotation-xml with an HTML encoding
         bool mathText;        ///< mi, mo, mn, ms, mtext
+        bool scopeBoundary;   ///< an integration point, or an HTML table, object, template, ...
     };
 
     /// Start tags minus end tags of each HTML element outside foreign content, within the innermost
@@ -75,7 +76,7 @@ private:
     /// where the HTML elements and the integration points stand: end tags find their element without
     /// walking the stack.
     std::unordered_map<std::string, std::vector<size_t>> htmlPositions, foreignPositions;
-    std::vector<size_t> htmlIndexes, integrationIndexes;
+    std::vector<size_t> htmlIndexes, integrationIndexes; ///< the latter: every scope boundary
     std::unordered_map<std::string, int> htmlOpen;
     std::vector<Scope> scopes;
     int tablesOpen = 0;         ///< scopes whose boundary is a table
