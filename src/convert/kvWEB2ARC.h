@@ -19,7 +19,8 @@ public:
     static const TkvConvertorClass &Class();
 
     /// The address of a source: a web address ("http:" or "https:", any case) unchanged; a local path
-    /// "file://" + its absolute path, percent-encoded (/a b/p.htm gives file:///a%20b/p.htm).
+    /// "file://" + its absolute path, percent-encoded (/a b/p.htm gives file:///a%20b/p.htm); a name
+    /// byte that is not UTF-8 (held as TkvFileName::Decode holds it) is encoded as itself (%E9).
     static QString SourceUrl(const QString &path);
     /// The Charset option's raw text; empty when absent.
     static QString GetCharset();

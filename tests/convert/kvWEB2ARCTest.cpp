@@ -1,6 +1,7 @@
 #include "kvWEB2ARC.h"
 #include "batchTestProject.h"
 #include "kvBatch.h"
+#include "kvFileName.h"
 #include "kvMain.h"
 #include "kvMatch.h"
 #include "mimeReader.h"
@@ -61,6 +62,8 @@ TEST(KvWEB2ARCUrlTest, LocalPathsBecomeEncodedFileUrlsAndWebAddressesPass)
               QStringLiteral("file:///in/caf%C3%A9%231.htm"));
     EXPECT_EQ(TkvWEB2ARC::SourceUrl(QStringLiteral("/in/back\\slash.htm")),
               QStringLiteral("file:///in/back%5Cslash.htm"));
+    // A queued name that is not UTF-8 (byte 0xE9) gives the URL of those bytes, not of U+FFFD.
+    EXPECT_EQ(TkvWEB2ARC::SourceUrl(TkvFileName::Decode("/in/caf\xE9.htm")), QStringLiteral("file:///in/caf%E9.htm"));
     EXPECT_EQ(TkvWEB2ARC::SourceUrl(QStringLiteral("http://srv/dir/page.htm")),
               QStringLiteral("http://srv/dir/page.htm"));
     EXPECT_EQ(TkvWEB2ARC::SourceUrl(QStringLiteral("HTTPS://Srv/p?q=1")), QStringLiteral("HTTPS://Srv/p?q=1"));
