@@ -62,14 +62,22 @@ void TkvMimeWriter::AppendQuotedPrintable(QByteArray &out, std::string_view data
                 lineStart = p;
             }
         };
+        // Bytes that may be copied as they are without looking further: plain ones, and a space or tab
+        // that is certainly not at the end of a line (one before a CR is left to the exact rule).
+        auto runnable = [&](size_t j) {
+            const auto b = static_cast<unsigned char>(data[j]);
+            if (kLiteral.plain[b])
+                return true;
+            return (b == ' ' || b == '\t') && j + 1 < n && data[j + 1] != '\n' && data[j + 1] != '\r';
+        };
         for (; i < blockEnd; ++i) {
             const unsigned char c = static_cast<unsigned char>(data[i]);
-            if (kLiteral.plain[c]) {
+            if (runnable(i)) {
                 // A run of bytes written as themselves, copied at once up to the end of the line.
                 softBreakIfNeeded(1);
                 const size_t room = size_t(kMaxLine - 1 - (p - lineStart));
                 size_t end = i + 1;
-                while (end < blockEnd && end - i < room && kLiteral.plain[static_cast<unsigned char>(data[end])])
+                while (end < blockEnd && end - i < room && runnable(end))
                     ++end;
                 std::memcpy(p, data.data() + i, end - i);
                 p += end - i;
