@@ -9,6 +9,7 @@
 #include "kvOpener.h"
 #include "kvPath.h"
 #include "kvProject.h"
+#include "kvResourceCache.h"
 #include "kvResultModel.h"
 #include "kvUiChooser.h"
 #include "kvWindowInvoker.h"
@@ -115,6 +116,8 @@ bool TkvFrmMain::search()
         return false;
     }
     NewBatch();
+    // Pages on the web may have changed since the last search; cached files are checked on every use.
+    TkvResourceCache::Shared().ClearWebAddresses();
     if (source.startsWith(QLatin1String("http"))) {
         AddSourceFile(source);
         return true;
