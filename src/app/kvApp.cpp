@@ -1,5 +1,6 @@
 #include "kvApp.h"
 
+#include "kvFileName.h"
 #include "kvPath.h"
 
 #include <QFile>
@@ -14,6 +15,7 @@ TkvApp::TkvApp(int argc, char **argv)
         ExePath = QFileInfo(QFile::decodeName(argv[0])).absoluteFilePath();
     }
     if (argc > 1 && argv && argv[1]) {
-        FirstParam = QFile::decodeName(argv[1]);
+        // A path whose bytes are not UTF-8 must still name the same file when it is opened again.
+        FirstParam = TkvFileName::Decode(QByteArray(argv[1]));
     }
 }
