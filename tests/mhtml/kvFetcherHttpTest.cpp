@@ -1,6 +1,7 @@
 // HTTP fetching against a cpp-httplib server on 127.0.0.1 started by each test.
 #ifdef WEB2ARC_HAVE_HTTPLIB
 
+#include "gzipStored.h"
 #include "httpTestServer.h"
 #include "kvFetcher.h"
 #include "kvHttpFetcher.h"
@@ -15,36 +16,6 @@
 #include <set>
 
 namespace {
-
-/// A gzip member (RFC 1952) holding `data` in stored deflate blocks: real gzip framing without a
-/// compression library.
-std::string gzipStored(const std::string &data)
-{
-    quint32 crc = 0xFFFFFFFFu;
-    for (unsigned char c : data) {
-        crc ^= c;
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    crc ^= 0xFFFFFFFFu;
-    std::string out("\x1F\x8B\x08\x00\x00\x00\x00\x00\x00\xFF", 10);
-    size_t at = 0;
-    do {
-        const size_t n = std::min<size_t>(65535, data.size() - at);
-        const bool last = at + n == data.size();
-        out += char(last ? 1 : 0);
-        out += char(n & 0xFF);
-        out += char(n >> 8);
-        out += char(~n & 0xFF);
-        out += char((~n >> 8) & 0xFF);
-        out.append(data, at, n);
-        at += n;
-    } while (at < data.size());
-    for (quint32 v : {crc, quint32(data.size())})
-        for (int k = 0; k < 4; ++k)
-            out += char((v >> (8 * k)) & 0xFF);
-    return out;
-}
 
 // A self-signed certificate for 127.0.0.1 (valid 2000-2100) and its key, made for these tests only.
 const char *const testCertificate = "-----BEGIN CERTIFICATE-----\n"

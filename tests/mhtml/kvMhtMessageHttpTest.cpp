@@ -1,6 +1,7 @@
 // Whole conversions of pages served by a cpp-httplib server on 127.0.0.1 started by each test.
 #ifdef WEB2ARC_HAVE_HTTPLIB
 
+#include "gzipStored.h"
 #include "httpTestServer.h"
 #include "mhtReaderCheck.h"
 #include "mimeReader.h"
@@ -18,40 +19,6 @@
 #include <set>
 
 namespace {
-
-// A gzip member (RFC 1952) holding `data` in stored deflate blocks: a real Content-Encoding the
-// client must undo, without needing a compressor in the test.
-std::string gzipStored(const std::string &data)
-{
-    uint32_t table[256];
-    for (uint32_t n = 0; n < 256; ++n) {
-        uint32_t c = n;
-        for (int k = 0; k < 8; ++k)
-            c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        table[n] = c;
-    }
-    uint32_t crc = 0xFFFFFFFFu;
-    for (unsigned char ch : data)
-        crc = table[(crc ^ ch) & 0xFF] ^ (crc >> 8);
-    crc ^= 0xFFFFFFFFu;
-    std::string out("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\xff", 10);
-    size_t at = 0;
-    do {
-        const size_t n = std::min<size_t>(65535, data.size() - at);
-        const bool last = at + n == data.size();
-        out += char(last ? 1 : 0);
-        out += char(n & 0xFF);
-        out += char(n >> 8);
-        out += char(~n & 0xFF);
-        out += char((~n >> 8) & 0xFF);
-        out += data.substr(at, n);
-        at += n;
-    } while (at < data.size());
-    for (uint32_t v : {crc, uint32_t(data.size())})
-        for (int k = 0; k < 4; ++k)
-            out += char((v >> (8 * k)) & 0xFF);
-    return out;
-}
 
 std::string errorOf(const std::function<void()> &run)
 {
