@@ -46,8 +46,9 @@ protected:
     {
         const QByteArray bytes = TkvE2eEnv::ReadAll(path.isEmpty() ? LogPath() : path);
         EXPECT_FALSE(bytes.startsWith("\xEF\xBB\xBF")) << "no byte-order mark";
-        if (!bytes.isEmpty())
+        if (!bytes.isEmpty()) {
             EXPECT_TRUE(bytes.endsWith("\r\n"));
+        }
         QStringList lines = QString::fromUtf8(bytes).split(QStringLiteral("\r\n"));
         if (!lines.isEmpty() && lines.back().isEmpty())
             lines.removeLast();

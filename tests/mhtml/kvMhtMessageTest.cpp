@@ -112,8 +112,9 @@ TEST_F(KvMhtMessageTest, EmbedsEveryResourceOfTheFixtureSiteByteForByte)
                           file.endsWith(QLatin1String(".html")) || file.endsWith(QLatin1String(".svg")) ||
                           file.endsWith(QLatin1String(".vtt"));
         EXPECT_EQ(part->encoding, text ? "quoted-printable" : "base64") << file.toStdString();
-        if (text)
+        if (text) {
             EXPECT_EQ(part->charset, "UTF-8") << file.toStdString();
+        }
     }
     EXPECT_EQ(c.read.parts.size(), files);
     EXPECT_EQ(c.read.Find(location(kSites + "/basic/css/site.css"))->contentType, "text/css");

@@ -229,7 +229,7 @@ TEST(KvUrlTest, FileNamesThatAreNotUtf8KeepTheirBytesInTheUrl)
 {
     // A Latin-1 "é" (0xE9) and a stray continuation byte: the URL carries those very bytes, not the
     // UTF-8 of a replacement character, and the path made from it names the same file again.
-    for (const QByteArray bytes : {QByteArray("/d\xE9p/caf\xE9.htm"), QByteArray("/x/\x80y\xFF.htm")}) {
+    for (const QByteArray &bytes : {QByteArray("/d\xE9p/caf\xE9.htm"), QByteArray("/x/\x80y\xFF.htm")}) {
         const QString path = TkvFileName::Decode(bytes);
         const QString url = TkvUrl::FromLocalPath(path);
         EXPECT_EQ(QByteArray::fromPercentEncoding(url.mid(7).toLatin1()), bytes) << url.toStdString();
