@@ -7,6 +7,7 @@
 #include "mimeReader.h"
 
 #include "kvMhtMessage.h"
+#include "mhtErrorOf.h"
 #include "kvResourceCache.h"
 #include "kvUrl.h"
 
@@ -19,16 +20,6 @@
 #include <set>
 
 namespace {
-
-std::string errorOf(const std::function<void()> &run)
-{
-    try {
-        run();
-    } catch (const EMhtError &e) {
-        return e.what();
-    }
-    return {};
-}
 
 class KvMhtMessageHttpTest : public testing::Test
 {

@@ -2,6 +2,7 @@
 #include "mimeReader.h"
 
 #include "kvMhtMessage.h"
+#include "mhtErrorOf.h"
 #include "kvMimeWriter.h"
 #include "kvResourceCache.h"
 #include "kvUrl.h"
@@ -61,16 +62,6 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
     f.write(bytes);
-}
-
-std::string errorOf(const std::function<void()> &run)
-{
-    try {
-        run();
-    } catch (const EMhtError &e) {
-        return e.what();
-    }
-    return {};
 }
 
 class KvMhtMessageTest : public testing::Test
