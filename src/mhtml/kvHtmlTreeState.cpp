@@ -114,6 +114,10 @@ TkvHtmlTreeState::Content TkvHtmlTreeState::startHtmlElement(TkvHtmlToken &token
             const auto it = htmlOpen.find("select");
             if (it != htmlOpen.end() && --it->second == 0)
                 htmlOpen.erase(it);
+            // A select opened inside an integration point is on the stack: it is popped too, so that
+            // what follows sees the element around it.
+            if (const size_t select = lastOf(htmlPositions, "select"); select != std::string::npos)
+                popThrough(select);
             if (name == "select")
                 return content;
         } else if (name == "template") {
