@@ -6,23 +6,12 @@
 #include <QDir>
 
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
 QString quoted(const QString &path)
 {
     return QLatin1Char('"') + path + QLatin1Char('"');
-}
-
-QString errorText(int error)
-{
-    char buffer[256];
-    return QString::fromLocal8Bit(strerror_r(error, buffer, sizeof buffer));
 }
 
 /// The folder part of an absolute path ("/" for a file at the root).
@@ -68,14 +57,12 @@ TkvAtomicFile::TkvAtomicFile(const QString &target, bool replace) : target(targe
 
     // The name is cut short so that a target name near NAME_MAX still gets a temporary file.
     const QByteArray name = TkvFileName::Encode(absolute.mid(absolute.lastIndexOf(QLatin1Char('/')) + 1));
-    QByteArray pattern = TkvFileName::Encode(folder);
-    if (!pattern.endsWith('/'))
-        pattern += '/';
-    pattern += '.' + shortened(name, 64) + ".XXXXXX.tmp";
-    fd = ::mkostemps(pattern.data(), 4, O_CLOEXEC);
-    if (fd < 0)
-        fail(errorText(errno));
-    temporaryName = pattern;
+    QString prefix = folder;
+    if (!prefix.endsWith(QLatin1Char('/')))
+        prefix += QLatin1Char('/');
+    prefix += QLatin1Char('.') + TkvFileName::Decode(shortened(name, 64)) + QLatin1Char('.');
+    if (!file.CreateUnique(prefix, QStringLiteral(".tmp"), temporaryName))
+        fail(TkvNativeFile::ErrorText(file.LastError()));
 }
 
 TkvAtomicFile::~TkvAtomicFile()
@@ -85,11 +72,10 @@ TkvAtomicFile::~TkvAtomicFile()
 
 void TkvAtomicFile::discard()
 {
-    if (fd >= 0)
-        ::close(fd);
-    fd = -1;
+    if (file.IsOpen())
+        file.Close();
     if (!temporaryName.isEmpty())
-        ::unlink(temporaryName.constData());
+        TkvFileName::Remove(temporaryName);
     temporaryName.clear();
 }
 
@@ -106,40 +92,27 @@ void TkvAtomicFile::fail(const QString &reason)
 
 void TkvAtomicFile::Write(const QByteArray &bytes)
 {
-    if (fd < 0)
+    if (!file.IsOpen())
         throw EMhtError(QStringLiteral("Cannot write %1: the file is already closed.").arg(quoted(target)));
-    const char *p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, p, size_t(left));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            fail(errorText(written < 0 ? errno : EIO));
-        p += written;
-        left -= written;
-    }
+    if (!file.WriteAll(bytes.constData(), bytes.size()))
+        fail(TkvNativeFile::ErrorText(file.LastError()));
 }
 
 void TkvAtomicFile::Commit()
 {
-    if (fd < 0)
+    if (!file.IsOpen())
         throw EMhtError(QStringLiteral("Cannot write %1: the file is already closed.").arg(quoted(target)));
     // A new archive gets the usual permissions of a document (the temporary file has 0600);
     // a replaced one keeps those of the file it replaces.
-    const QByteArray encodedTarget = TkvFileName::Encode(target);
-    mode_t mode = 0644;
-    struct stat old;
-    if (::stat(encodedTarget.constData(), &old) == 0 && S_ISREG(old.st_mode))
-        mode = old.st_mode & 07777;
-    if (::fchmod(fd, mode) != 0)
-        fail(errorText(errno));
-    const int closed = ::close(fd);
-    fd = -1;
-    if (closed != 0) // a delayed write error (NFS, quota) shows up here
-        fail(errorText(errno));
-    if (::rename(temporaryName.constData(), encodedTarget.constData()) != 0)
-        fail(errorText(errno));
+    unsigned permissions = 0644;
+    if (const auto old = TkvNativeFile::StatusOf(target); old && old->kind == TkvFileStatus::Kind::Regular)
+        permissions = old->permissions;
+    if (!file.SetPermissions(permissions))
+        fail(TkvNativeFile::ErrorText(file.LastError()));
+    if (!file.Close()) // a delayed write error (NFS, quota) shows up here
+        fail(TkvNativeFile::ErrorText(file.LastError()));
+    if (!TkvFileName::Rename(temporaryName, target))
+        fail(TkvNativeFile::ErrorText(errno));
     temporaryName.clear();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kvNativeFile.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -43,6 +45,6 @@ private:
 
     QString target;
     bool replace;
-    int fd = -1;              ///< the temporary file while open
-    QByteArray temporaryName; ///< its encoded name; empty once renamed or removed
+    TkvNativeFile file;    ///< the temporary file while open
+    QString temporaryName; ///< its name; empty once renamed or removed
 };

@@ -1,21 +1,11 @@
 #include "kvFileFetcher.h"
 
-#include "kvFileName.h"
 #include "kvMhtMessage.h"
+#include "kvNativeFile.h"
 
 #include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
-
-QString errorText(int error)
-{
-    char buffer[256];
-    return QString::fromLocal8Bit(strerror_r(error, buffer, sizeof buffer));
-}
 
 [[noreturn]] void cannotOpen(const QString &path, const QString &cause)
 {
@@ -31,69 +21,33 @@ QString errorText(int error)
 }
 
 /// Refuses everything but a regular file of at most maxBytes.
-void checkKind(const QString &path, const struct stat &st, qint64 maxBytes)
+void checkKind(const QString &path, const TkvFileStatus &status, qint64 maxBytes)
 {
-    if (S_ISDIR(st.st_mode))
-        cannotOpen(path, errorText(EISDIR));
-    if (!S_ISREG(st.st_mode))
+    if (status.kind == TkvFileStatus::Kind::Folder)
+        cannotOpen(path, TkvNativeFile::ErrorText(EISDIR));
+    if (status.kind != TkvFileStatus::Kind::Regular)
         cannotOpen(path, QStringLiteral("Not a regular file"));
-    if (st.st_size > maxBytes)
+    if (status.size > maxBytes)
         tooLarge(path, maxBytes);
 }
 
-qint64 mtimeNs(const struct stat &st)
+/// Reads `file` to its end into `body` (sized to the expected length), growing it when the file has
+/// grown since it was measured.
+void readToEnd(TkvNativeFile &file, const QString &path, qint64 maxBytes, QByteArray &body)
 {
-    return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-}
-
-class TDescriptor
-{
-public:
-    explicit TDescriptor(int fd) : fd(fd) {}
-    ~TDescriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    const int fd;
-};
-
-} // namespace
-
-TkvFetchResult TkvFileFetcher::Read(const QString &path, qint64 maxBytes)
-{
-    const QByteArray native = TkvFileName::Encode(path);
-    struct stat st;
-    // stat before opening, so that a FIFO or device is never opened at all.
-    if (::stat(native.constData(), &st) != 0)
-        cannotOpen(path, errorText(errno));
-    checkKind(path, st, maxBytes);
-    const TDescriptor file(::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (file.fd < 0)
-        cannotOpen(path, errorText(errno));
-    // The name may have been replaced between stat and open: judge what was actually opened.
-    if (::fstat(file.fd, &st) != 0)
-        cannotOpen(path, errorText(errno));
-    checkKind(path, st, maxBytes);
-
-    QByteArray body;
-    body.resize(qsizetype(st.st_size));
     qint64 filled = 0;
     while (true) {
         if (filled == body.size()) {
             if (filled > maxBytes)
                 tooLarge(path, maxBytes);
-            // The file may have grown since fstat: keep reading until end of file.
             body.resize(qsizetype(std::min<qint64>(maxBytes + 1, filled + 65536)));
             if (filled == body.size())
                 tooLarge(path, maxBytes);
         }
-        const ssize_t n = ::read(file.fd, body.data() + filled, size_t(body.size() - filled));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw EMhtError(QStringLiteral("Cannot read \"%1\": %2").arg(path, errorText(errno)));
-        }
+        const qint64 n = file.Read(body.data() + filled, body.size() - filled);
+        if (n < 0)
+            throw EMhtError(
+                QStringLiteral("Cannot read \"%1\": %2").arg(path, TkvNativeFile::ErrorText(file.LastError())));
         if (n == 0)
             break;
         filled += n;
@@ -101,11 +55,35 @@ TkvFetchResult TkvFileFetcher::Read(const QString &path, qint64 maxBytes)
     if (filled > maxBytes)
         tooLarge(path, maxBytes);
     body.truncate(qsizetype(filled));
+}
+
+} // namespace
+
+TkvFetchResult TkvFileFetcher::Read(const QString &path, qint64 maxBytes)
+{
+    int error = 0;
+    // The status before opening, so that a FIFO or device is never opened at all.
+    const std::optional<TkvFileStatus> before = TkvNativeFile::StatusOf(path, &error);
+    if (!before)
+        cannotOpen(path, TkvNativeFile::ErrorText(error));
+    checkKind(path, *before, maxBytes);
+    TkvNativeFile file;
+    if (!file.OpenForReading(path))
+        cannotOpen(path, TkvNativeFile::ErrorText(file.LastError()));
+    // The name may have been replaced between the two: judge what was actually opened.
+    const std::optional<TkvFileStatus> opened = file.Status();
+    if (!opened)
+        cannotOpen(path, TkvNativeFile::ErrorText(file.LastError()));
+    checkKind(path, *opened, maxBytes);
+
+    QByteArray body;
+    body.resize(qsizetype(opened->size));
+    readToEnd(file, path, maxBytes, body);
 
     TkvFetchResult result;
     result.body = std::move(body);
-    result.fileSize = st.st_size;
-    result.fileMtimeNs = mtimeNs(st);
+    result.fileSize = opened->size;
+    result.fileMtimeNs = opened->mtimeNs;
     result.lastModified = QDateTime::fromMSecsSinceEpoch(result.fileMtimeNs / 1000000, Qt::UTC);
     result.fetchedAt = QDateTime::currentDateTimeUtc();
     return result;
@@ -113,8 +91,8 @@ TkvFetchResult TkvFileFetcher::Read(const QString &path, qint64 maxBytes)
 
 std::optional<TkvFileStamp> TkvFileFetcher::Stamp(const QString &path)
 {
-    struct stat st;
-    if (::stat(TkvFileName::Encode(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    const std::optional<TkvFileStatus> status = TkvNativeFile::StatusOf(path);
+    if (!status || status->kind != TkvFileStatus::Kind::Regular)
         return std::nullopt;
-    return TkvFileStamp{st.st_size, mtimeNs(st)};
+    return TkvFileStamp{status->size, status->mtimeNs};
 }

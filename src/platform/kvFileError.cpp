@@ -1,10 +1,10 @@
 #include "kvFileError.h"
 
-#include <cstring>
+#include "kvNativeFile.h"
 
 TkvFileError TkvFileError::FromErrno(const char *verb, const QString &path, int error)
 {
     return TkvFileError(
         QStringLiteral("Cannot %1 file \"%2\". %3")
-            .arg(QLatin1String(verb), path, QString::fromLocal8Bit(std::strerror(error)) + QLatin1Char('.')));
+            .arg(QLatin1String(verb), path, TkvNativeFile::ErrorText(error) + QLatin1Char('.')));
 }
