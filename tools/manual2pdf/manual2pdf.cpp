@@ -4,8 +4,12 @@
 // Runs without a display: it needs only Qt Gui's text layout and PDF writer on the offscreen platform.
 // Exit code 0 when the PDF was written; 1 with a message on standard error otherwise (a missing or
 // empty manual, a picture it names that cannot be read, an unwritable output).
+// The same manual gives the same bytes: fonts are written in a fixed order, and the creation date is
+// SOURCE_DATE_EPOCH when that is set (as package builds set it).
 #include <QFile>
 #include <QFileInfo>
+#include <QDateTime>
+#include <QHashSeed>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPageLayout>
@@ -106,12 +110,35 @@ void sizeTables(QTextFrame *frame)
     }
 }
 
+/// Puts SOURCE_DATE_EPOCH in place of the writer's clock time. The date keeps its length, so the
+/// cross-reference offsets of the file stay right.
+bool stampCreationDate(const QString &target)
+{
+    bool valid = false;
+    const qint64 epoch = qEnvironmentVariable("SOURCE_DATE_EPOCH").toLongLong(&valid);
+    if (!valid)
+        return true;
+    QFile file(target);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    QByteArray bytes = file.readAll();
+    const QByteArray key = "/CreationDate (D:";
+    const qsizetype at = bytes.indexOf(key);
+    const QByteArray date = QDateTime::fromSecsSinceEpoch(epoch, Qt::UTC).toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1();
+    if (at < 0 || date.size() != 14 || bytes.mid(at + key.size() + 14, 2) != "Z)")
+        return false;
+    bytes.replace(at + key.size(), 14, date);
+    return file.seek(0) && file.write(bytes) == bytes.size();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The writer keeps its fonts in a hash: a fixed seed writes them in the same order every time.
+    QHashSeed::setDeterministicGlobalSeed();
     QGuiApplication app(argc, argv);
     if (argc < 3) {
         std::fprintf(stderr, "usage: manual2pdf <manual.md> <output.pdf> [title]\n");
@@ -149,6 +176,10 @@ int main(int argc, char **argv)
 
     if (QFileInfo(target).size() <= 0) {
         std::fprintf(stderr, "manual2pdf: %s was not written\n", argv[2]);
+        return 1;
+    }
+    if (!stampCreationDate(target)) {
+        std::fprintf(stderr, "manual2pdf: cannot set the creation date of %s\n", argv[2]);
         return 1;
     }
     return 0;
