@@ -72,6 +72,13 @@ bool TkvHtmlTokenizer::emitText(TkvHtmlToken &token, size_t from, size_t to)
     return true;
 }
 
+bool TkvHtmlTokenizer::emitCharacterData(TkvHtmlToken &token, size_t from, size_t to)
+{
+    emitText(token, from, to);
+    tree.AfterText(token.text);
+    return true;
+}
+
 bool TkvHtmlTokenizer::Next(TkvHtmlToken &token)
 {
     const size_t n = in.size();
@@ -100,7 +107,7 @@ bool TkvHtmlTokenizer::Next(TkvHtmlToken &token)
             if (!lt) {
                 pos = n;
                 if (n > textBegin)
-                    return emitText(token, textBegin, n);
+                    return emitCharacterData(token, textBegin, n);
                 break;
             }
             const size_t q = static_cast<const char *>(lt) - in.data();
@@ -119,7 +126,7 @@ bool TkvHtmlTokenizer::Next(TkvHtmlToken &token)
                     // "</>" is dropped: it ends the run but produces no token.
                     if (q > textBegin) {
                         pos = q + 3;
-                        return emitText(token, textBegin, q);
+                        return emitCharacterData(token, textBegin, q);
                     }
                     textBegin = i = q + 3;
                     continue;
@@ -132,7 +139,7 @@ bool TkvHtmlTokenizer::Next(TkvHtmlToken &token)
             }
             if (q > textBegin) {
                 pos = q;
-                return emitText(token, textBegin, q);
+                return emitCharacterData(token, textBegin, q);
             }
             // Markup at the current position.
             if (c == '!') {
@@ -351,7 +358,7 @@ void TkvHtmlTokenizer::parseMarkupDeclaration(TkvHtmlToken &token, size_t at)
         const size_t dataBegin = after + 7;
         const size_t close = in.find("]]>", dataBegin);
         const size_t dataEnd = close == std::string_view::npos ? n : close;
-        emitText(token, dataBegin, dataEnd);
+        emitCharacterData(token, dataBegin, dataEnd);
         token.begin = at;
         token.end = pos = close == std::string_view::npos ? n : close + 3;
         return;

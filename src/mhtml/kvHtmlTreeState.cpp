@@ -42,6 +42,43 @@ bool isNonNesting(std::string_view name)
     return isOneOf(name, {"a", "button", "nobr", "option", "p"});
 }
 
+bool isWhitespace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
+
+/// Elements the tree builder keeps in its list of active formatting elements.
+bool isFormatting(std::string_view name)
+{
+    return isOneOf(name,
+                   {"a", "b", "big", "code", "em", "font", "i", "nobr", "s", "small", "strike", "strong", "tt", "u"});
+}
+
+/// Elements that put a marker on that list: formatting elements opened before them are not re-opened
+/// inside them.
+bool isMarker(std::string_view name)
+{
+    return isOneOf(name, {"applet", "marquee", "object", "template"});
+}
+
+/// Start tags that the tree builder inserts without first re-opening the formatting elements (or
+/// ignores); every other start tag re-opens them.
+bool skipsReconstruction(std::string_view name)
+{
+    if (name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6')
+        return true;
+    return isOneOf(name,
+                   {"address",  "article",  "aside",   "base",     "basefont",   "bgsound", "blockquote", "body",
+                    "caption",  "center",   "col",     "colgroup", "dd",         "details", "dialog",     "dir",
+                    "div",      "dl",       "dt",      "fieldset", "figcaption", "figure",  "footer",     "form",
+                    "frame",    "frameset", "head",    "header",   "hgroup",     "hr",      "html",       "iframe",
+                    "li",       "link",     "listing", "main",     "menu",       "meta",    "nav",        "noembed",
+                    "noframes", "ol",       "p",       "param",    "plaintext",  "pre",     "rb",         "rp",
+                    "rt",       "rtc",      "script",  "search",   "section",    "source",  "style",      "summary",
+                    "table",    "tbody",    "td",      "template", "textarea",   "tfoot",   "th",         "thead",
+                    "title",    "tr",       "track",   "ul"});
+}
+
 bool isVoid(std::string_view name)
 {
     return isOneOf(name, {"area", "base", "basefont", "bgsound", "br", "col", "embed", "frame", "hr", "img", "input",
@@ -68,6 +105,19 @@ void TkvHtmlTreeState::push(std::string name, Namespace ns, bool htmlIntegration
 void TkvHtmlTreeState::pop()
 {
     const OpenElement &top = open.back();
+    if (top.listed) {
+        // Popped formatting elements stay listed, to be re-opened; a marker goes with its element.
+        const size_t index = open.size() - 1;
+        for (size_t e = formatting.size(); e-- > 0;) {
+            if (formatting[e].openIndex == index) {
+                if (formatting[e].marker)
+                    formatting.resize(e);
+                else
+                    formatting[e].openIndex = std::string::npos;
+                break;
+            }
+        }
+    }
     if (top.scopeBoundary)
         integrationIndexes.pop_back();
     if (top.ns == Namespace::Html)
@@ -99,12 +149,99 @@ void TkvHtmlTreeState::popToIntegrationPoint()
         pop();
 }
 
+void TkvHtmlTreeState::listFormatting(size_t openIndex)
+{
+    const std::string &name = open[openIndex].name;
+    const bool marker = isMarker(name);
+    if (!marker) {
+        int same = 0;
+        size_t earliest = std::string::npos;
+        for (size_t e = formatting.size(); e-- > 0 && !formatting[e].marker;) {
+            if (formatting[e].name == name) {
+                ++same;
+                earliest = e;
+            }
+        }
+        if (same >= 3)
+            forgetFormatting(earliest);
+    }
+    formatting.push_back(FormattingEntry{name, openIndex, marker});
+    open[openIndex].listed = true;
+}
+
+size_t TkvHtmlTreeState::listedFormatting(const std::string &name) const
+{
+    for (size_t e = formatting.size(); e-- > 0 && !formatting[e].marker;)
+        if (formatting[e].name == name)
+            return e;
+    return std::string::npos;
+}
+
+void TkvHtmlTreeState::forgetFormatting(size_t entry)
+{
+    if (formatting[entry].openIndex != std::string::npos)
+        open[formatting[entry].openIndex].listed = false;
+    formatting.erase(formatting.begin() + std::ptrdiff_t(entry));
+}
+
+void TkvHtmlTreeState::reconstructFormatting()
+{
+    size_t first = formatting.size();
+    while (first > 0 && !formatting[first - 1].marker && formatting[first - 1].openIndex == std::string::npos)
+        --first;
+    if (first == formatting.size())
+        return;
+    if (open.empty()) {
+        // Outside foreign content elements are counted, not kept (and no marker is left on the list).
+        for (size_t e = first; e < formatting.size(); ++e)
+            countHtmlStartTag(formatting[e].name);
+        formatting.resize(first);
+        return;
+    }
+    for (size_t e = first; e < formatting.size(); ++e) {
+        push(formatting[e].name, Namespace::Html, false, false);
+        formatting[e].openIndex = open.size() - 1;
+        open.back().listed = true;
+    }
+}
+
+void TkvHtmlTreeState::closeByEndTag(size_t index)
+{
+    if (open[index].listed) {
+        for (size_t e = formatting.size(); e-- > 0;) {
+            if (formatting[e].openIndex == index) {
+                if (!formatting[e].marker) // (a marker goes when its element is popped, with what follows it)
+                    forgetFormatting(e);
+                break;
+            }
+        }
+    }
+    popThrough(index);
+}
+
+void TkvHtmlTreeState::AfterText(std::string_view text)
+{
+    if (formatting.empty() || inSelect)
+        return;
+    if (!open.empty() && open.back().ns != Namespace::Html && !open.back().mathText && !open.back().htmlIntegration)
+        return; // foreign content inserts characters as they are
+    const bool tableText = open.empty() && !scopes.empty() && scopes.back().boundary == "table";
+    for (char c : text) {
+        // The tree builder drops NUL; whitespace directly in a table goes to the table as it is.
+        if (c != '\0' && !(tableText && isWhitespace(c))) {
+            reconstructFormatting();
+            return;
+        }
+    }
+}
+
 TkvHtmlTreeState::Content TkvHtmlTreeState::startHtmlElement(TkvHtmlToken &token)
 {
     Content content = Content::Data;
     if (token.name == "image")
         token.name = "img";
     const std::string &name = token.name;
+    const bool wasInSelect = inSelect;
     if (inSelect) {
         if (isOneOf(name, {"select", "input", "keygen", "textarea"}) ||
             (selectInTable && isOneOf(name, {"caption", "table", "tbody", "tfoot", "thead", "tr", "td", "th"}))) {
@@ -127,8 +264,26 @@ TkvHtmlTreeState::Content TkvHtmlTreeState::startHtmlElement(TkvHtmlToken &token
         }
     } else if (name == "select") {
         inSelect = true;
-        selectInTable = tablesOpen > 0;
+        // (a table opened inside an integration point is on the stack, the nearest scope boundary)
+        selectTableInForeign = !integrationIndexes.empty() && open[integrationIndexes.back()].ns == Namespace::Html &&
+                               open[integrationIndexes.back()].name == "table";
+        selectInTable = tablesOpen > 0 || selectTableInForeign;
     }
+    if (name == "a") {
+        // A listed <a> that is no longer open is only dropped from the list.
+        const size_t entry = listedFormatting(name);
+        if (entry != std::string::npos && formatting[entry].openIndex == std::string::npos)
+            forgetFormatting(entry);
+    }
+    if (!open.empty() && isNonNesting(name)) {
+        // A new a, button, nobr, option or p closes the open one (before formatting elements are re-opened).
+        const size_t match = lastOf(htmlPositions, name);
+        const size_t boundary = integrationIndexes.empty() ? std::string::npos : integrationIndexes.back();
+        if (match != std::string::npos && (boundary == std::string::npos || match >= boundary))
+            closeByEndTag(match);
+    }
+    if (!wasInSelect && !skipsReconstruction(name))
+        reconstructFormatting();
     if (name == "svg" || name == "math") {
         if (!token.selfClosing)
             push(name, name == "svg" ? Namespace::Svg : Namespace::Math, false, false);
@@ -150,14 +305,10 @@ TkvHtmlTreeState::Content TkvHtmlTreeState::startHtmlElement(TkvHtmlToken &token
     if (!open.empty() && !isVoid(token.name) && content != Content::PlainText &&
         !isOneOf(token.name,
                  {"html", "head", "body", "caption", "col", "colgroup", "tbody", "td", "tfoot", "th", "thead", "tr"})) {
-        // (the others are not inserted in a body) A new a, button, nobr, option or p closes the open one.
-        if (isNonNesting(token.name)) {
-            const size_t match = lastOf(htmlPositions, token.name);
-            const size_t boundary = integrationIndexes.empty() ? std::string::npos : integrationIndexes.back();
-            if (match != std::string::npos && (boundary == std::string::npos || match >= boundary))
-                popThrough(match);
-        }
+        // (the others are not inserted in a body)
         push(token.name, Namespace::Html, false, false);
+        if (isFormatting(token.name) || isMarker(token.name))
+            listFormatting(open.size() - 1);
     }
     return content;
 }
@@ -202,8 +353,7 @@ void TkvHtmlTreeState::AfterEndTag(const TkvHtmlToken &token)
     if (inSelect && name != "script") {
         // The tree builder ignores every other end tag inside <select> (the table parts close a
         // select in a table).
-        if (name != "select" &&
-            !(selectInTable && isOneOf(name, {"caption", "table", "tbody", "tfoot", "thead", "tr", "td", "th"})))
+        if (name != "select" && !closesSelectInTable(name))
             return;
         inSelect = false;
         if (name != "select" && countHtmlEndTag("select"))
@@ -223,12 +373,20 @@ void TkvHtmlTreeState::AfterEndTag(const TkvHtmlToken &token)
             }
         }
     }
+    if (isFormatting(name)) {
+        // The end tag of a listed formatting element that is no longer open only drops it from the list.
+        const size_t entry = listedFormatting(name);
+        if (entry != std::string::npos && formatting[entry].openIndex == std::string::npos) {
+            forgetFormatting(entry);
+            return;
+        }
+    }
     // The HTML rules: the nearest HTML element of that name, unless an integration point (a scope
     // boundary) stands above it.
     const size_t match = lastOf(htmlPositions, name);
     const size_t boundary = integrationIndexes.empty() ? std::string::npos : integrationIndexes.back();
     if (match != std::string::npos && (boundary == std::string::npos || match >= boundary)) {
-        popThrough(match);
+        closeByEndTag(match);
         return;
     }
     if (boundary != std::string::npos)
@@ -236,6 +394,26 @@ void TkvHtmlTreeState::AfterEndTag(const TkvHtmlToken &token)
     // An HTML element open around the foreign content closes it.
     if (countHtmlEndTag(name))
         popThrough(0);
+}
+
+bool TkvHtmlTreeState::closesSelectInTable(const std::string &name) const
+{
+    if (!selectInTable || !isOneOf(name, {"caption", "table", "tbody", "tfoot", "thead", "tr", "td", "th"}))
+        return false;
+    if (name == "table")
+        return true;
+    if (selectTableInForeign || scopes.empty())
+        return false; // the cells and rows of a table inside svg/math content are not kept
+    // The others only when open in that table; a cell implies its row and a row its body.
+    const Scope &scope = scopes.back();
+    const bool inCell = isOneOf(scope.boundary, {"td", "th"});
+    if (isOneOf(name, {"caption", "td", "th"}))
+        return scope.boundary == name;
+    if (htmlOpen.count(name) || (inCell && scope.saved.count(name)))
+        return true;
+    if (name == "tr")
+        return inCell;
+    return name == "tbody" && (inCell || htmlOpen.count("tr"));
 }
 
 void TkvHtmlTreeState::popScope()

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -10,9 +11,10 @@ struct TkvHtmlToken;
 
 /// What the HTML tree builder would tell the tokenizer, without building a tree: the state a start
 /// tag switches the tokenizer to, and whether it is inside svg or math content (where CDATA sections
-/// are allowed and <style>, <title>, <script> hold markup). Approximate in the ways TkvHtmlTokenizer
-/// documents. Each call costs amortised constant time, so deep nesting stays linear. One instance
-/// per tokenizer.
+/// are allowed and <style>, <title>, <script> hold markup). Inside svg/math it keeps a stack of the
+/// open elements and the list of active formatting elements opened there; outside it only counts
+/// elements by name. Approximate in the ways TkvHtmlTokenizer documents. Each call costs amortised
+/// constant time, so deep nesting stays linear. One instance per tokenizer.
 class TkvHtmlTreeState
 {
 public:
@@ -30,6 +32,9 @@ public:
     /// the tree builder does.
     Content AfterStartTag(TkvHtmlToken &token);
     void AfterEndTag(const TkvHtmlToken &token);
+    /// Records character data outside raw-text elements: the tree builder re-opens formatting
+    /// elements before inserting it.
+    void AfterText(std::string_view text);
     bool InForeignContent() const { return !open.empty() && open.back().ns != Namespace::Html; }
 
 private:
@@ -48,6 +53,20 @@ private:
         bool htmlIntegration; ///< svg foreignObject/desc/title, annotation-xml with an HTML encoding
         bool mathText;        ///< mi, mo, mn, ms, mtext
         bool scopeBoundary;   ///< an integration point, or an HTML table, object, template, ...
+        bool listed = false;  ///< has an entry in `formatting`
+    };
+
+    /// An entry of the tree builder's list of active formatting elements, for the formatting
+    /// elements (a, b, font, ...) opened on `open`. Closing an element around one pops it but leaves
+    /// it listed, and the next character data or start tag re-opens it there: that decides what a
+    /// later end tag closes. Markers (applet, marquee, object, template) bound the list as in the
+    /// tree builder. At most three entries of a name after the last marker (the tree builder also
+    /// compares attributes), which bounds the work of re-opening.
+    struct FormattingEntry
+    {
+        std::string name;
+        size_t openIndex; ///< its element in `open`, npos once popped
+        bool marker;
     };
 
     /// Start tags minus end tags of each HTML element outside foreign content, within the innermost
@@ -70,6 +89,17 @@ private:
     /// Counts an HTML end tag outside foreign content; true when it closes an open element.
     bool countHtmlEndTag(const std::string &name);
     void popScope();
+    /// True when the end tag `name` closes a select in a table: a table part that is in table scope.
+    bool closesSelectInTable(const std::string &name) const;
+    void listFormatting(size_t openIndex);
+    /// The last entry named `name` after the last marker, npos when there is none.
+    size_t listedFormatting(const std::string &name) const;
+    /// Removes an entry (the element, if open, stays open).
+    void forgetFormatting(size_t entry);
+    /// Re-opens the popped formatting elements after the last open one or marker.
+    void reconstructFormatting();
+    /// Closes the element at `index` by its own end tag: popped, and no longer listed.
+    void closeByEndTag(size_t index);
 
     std::vector<OpenElement> open; ///< foreign content and the HTML inside its integration points
     /// Where each name stands in `open` (indices, ascending), for HTML and for foreign elements, and
@@ -79,7 +109,9 @@ private:
     std::vector<size_t> htmlIndexes, integrationIndexes; ///< the latter: every scope boundary
     std::unordered_map<std::string, int> htmlOpen;
     std::vector<Scope> scopes;
-    int tablesOpen = 0;         ///< scopes whose boundary is a table
-    bool inSelect = false;      ///< inside <select>, where only <script> and <textarea> change the state
-    bool selectInTable = false; ///< that select is inside a table (or a cell or caption)
+    std::vector<FormattingEntry> formatting;
+    int tablesOpen = 0;                ///< scopes whose boundary is a table
+    bool inSelect = false;             ///< inside <select>, where only <script> and <textarea> change the state
+    bool selectInTable = false;        ///< that select is inside a table (or a cell or caption)
+    bool selectTableInForeign = false; ///< ... in a table opened inside an integration point
 };

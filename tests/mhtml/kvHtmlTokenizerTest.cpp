@@ -302,6 +302,22 @@ TEST(KvHtmlTokenizerTest, ForeignContentEnds)
     EXPECT_FALSE(inForeignAfter("<svg><desc><svg></svg></desc></svg>"));
 }
 
+TEST(KvHtmlTokenizerTest, FormattingElementsReopenInsideMathmlText)
+{
+    // Closing the HTML <mi> around an <a> leaves the a listed: the text after it re-opens it, so the
+    // next </mi> meets the a and then the math mi, and is ignored; the <style> is HTML.
+    EXPECT_EQ(tokens("<math><mi><mi><a></mi>></mi><style><b></style>"),
+              (V{"S:math", "S:mi", "S:mi", "S:a", "E:mi", "T:>", "E:mi", "S:style", "T:<b>", "E:style"}));
+    EXPECT_EQ(tokens("<math><mi><mi><b><i></mi> </mi><style><b>").back(), "T:<b>"); // whitespace too
+    // A start tag re-opens it as well: here </a> then closes the inner math with it.
+    EXPECT_EQ(tokens("<math><mi><mi><a></mi><math></a><style><b>").back(), "T:<b>");
+    // Nothing is re-opened after its own end tag, or after the end of an object opened after it.
+    EXPECT_EQ(tokens("<math><mi><mi><a></mi></a>x</mi><style><b>").back(), "S:b");
+    EXPECT_EQ(tokens("<math><mi><mi><object><b></object></mi>x</mi><style><b>").back(), "S:b");
+    // Once the math is closed the listed a re-opens outside it, where </a> closes a later math.
+    EXPECT_EQ(tokens("<math><mi><mi><a></mi></mi></math>x<math></a><style><b>").back(), "T:<b>");
+}
+
 TEST(KvHtmlTokenizerTest, SelectIgnoresRawTextTags)
 {
     EXPECT_EQ(tokens("<select><style><img></select>"), (V{"S:select", "S:style", "S:img", "E:select"}));
@@ -309,6 +325,12 @@ TEST(KvHtmlTokenizerTest, SelectIgnoresRawTextTags)
               (V{"S:select", "S:script", "T:a</b>", "E:script", "E:select"}));
     EXPECT_EQ(tokens("<select><textarea><b></textarea>"), (V{"S:select", "S:textarea", "T:<b>", "E:textarea"}));
     EXPECT_EQ(tokens("<select><select><style><b>"), (V{"S:select", "S:select", "S:style", "T:<b>"}));
+    // In a table, the end tag of a table part closes the select only when that part is open.
+    EXPECT_EQ(tokens("<table><select></th><select><style><b>").back(), "T:<b>");
+    EXPECT_EQ(tokens("<table><td><select></td><style><b>").back(), "T:<b>");
+    EXPECT_EQ(tokens("<table><tr><td><select></tbody><style><b>").back(), "T:<b>");
+    // A table inside MathML text makes it a select in a table, which <table> closes.
+    EXPECT_EQ(tokens("<math><mi><table><select><table><style><b>").back(), "T:<b>");
 }
 
 TEST(KvHtmlTokenizerTest, DeepNestingIsLinear)
@@ -328,6 +350,19 @@ TEST(KvHtmlTokenizerTest, DeepNestingIsLinear)
         ++count;
     EXPECT_EQ(count, 400003u);
     EXPECT_FALSE(tokenizer.InForeignContent());
+
+    // Formatting elements closed and re-opened 100,000 times: the tree builder keeps three of a name
+    // in its list, so each text re-opens at most three, however many were started.
+    html = "<math><mi><mi>";
+    for (int i = 0; i < 100000; ++i)
+        html += "<b>";
+    for (int i = 0; i < 100000; ++i)
+        html += "</mi>x<mi>";
+    TkvHtmlTokenizer reopening(html);
+    count = 0;
+    while (reopening.Next(t))
+        ++count;
+    EXPECT_EQ(count, 400003u);
 }
 
 } // namespace
