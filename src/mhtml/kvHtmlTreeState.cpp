@@ -169,6 +169,19 @@ void TkvHtmlTreeState::listFormatting(size_t openIndex)
     open[openIndex].listed = true;
 }
 
+int TkvHtmlTreeState::listedCount(const std::string &name) const
+{
+    int same = 0;
+    for (size_t e = formatting.size(); e-- > 0 && !formatting[e].marker;)
+        same += formatting[e].name == name;
+    return same;
+}
+
+bool TkvHtmlTreeState::hasFormattingToReopen() const
+{
+    return !formatting.empty() && !formatting.back().marker && formatting.back().openIndex == std::string::npos;
+}
+
 size_t TkvHtmlTreeState::listedFormatting(const std::string &name) const
 {
     for (size_t e = formatting.size(); e-- > 0 && !formatting[e].marker;)
@@ -221,7 +234,7 @@ void TkvHtmlTreeState::closeByEndTag(size_t index)
 
 void TkvHtmlTreeState::AfterText(std::string_view text)
 {
-    if (formatting.empty() || inSelect)
+    if (!hasFormattingToReopen() || inSelect)
         return;
     if (!open.empty() && open.back().ns != Namespace::Html && !open.back().mathText && !open.back().htmlIntegration)
         return; // foreign content inserts characters as they are
@@ -282,7 +295,7 @@ TkvHtmlTreeState::Content TkvHtmlTreeState::startHtmlElement(TkvHtmlToken &token
         if (match != std::string::npos && (boundary == std::string::npos || match >= boundary))
             closeByEndTag(match);
     }
-    if (!wasInSelect && !skipsReconstruction(name))
+    if (!wasInSelect && hasFormattingToReopen() && !skipsReconstruction(name))
         reconstructFormatting();
     if (name == "svg" || name == "math") {
         if (!token.selfClosing)
@@ -418,6 +431,21 @@ bool TkvHtmlTreeState::closesSelectInTable(const std::string &name) const
 
 void TkvHtmlTreeState::popScope()
 {
+    if (scopes.back().boundary == "table") {
+        // Formatting elements directly in a table were put before it: closing the table pops them,
+        // but they stay listed and re-open at the next text or start tag.
+        for (const auto &[name, count] : htmlOpen)
+            for (int i = 0; i < count && isFormatting(name) && listedCount(name) < 3; ++i)
+                formatting.push_back(FormattingEntry{name, std::string::npos, false});
+    } else {
+        // A cell, caption, object, ... clears the list back to its marker.
+        size_t marker = formatting.size();
+        while (marker > 0 && !formatting[marker - 1].marker)
+            --marker;
+        const size_t keep = marker > 0 ? marker - 1 : 0;
+        while (formatting.size() > keep)
+            forgetFormatting(formatting.size() - 1);
+    }
     htmlOpen = std::move(scopes.back().saved);
     tablesOpen -= scopes.back().boundary == "table";
     scopes.pop_back();
@@ -435,7 +463,11 @@ void TkvHtmlTreeState::countHtmlStartTag(const std::string &name)
         while (inCell())
             popScope(); // a new cell or row closes the open cell
     }
+    if (name == "table" && !scopes.empty() && scopes.back().boundary == "table")
+        popScope(); // a table directly in a table closes it
     if (isOneOf(name, {"applet", "caption", "marquee", "object", "table", "td", "th", "template"})) {
+        if (name != "table")
+            formatting.push_back(FormattingEntry{name, std::string::npos, true});
         scopes.push_back(Scope{name, std::move(htmlOpen)});
         tablesOpen += name == "table";
         htmlOpen.clear();

@@ -92,6 +92,8 @@ private:
     /// True when the end tag `name` closes a select in a table: a table part that is in table scope.
     bool closesSelectInTable(const std::string &name) const;
     void listFormatting(size_t openIndex);
+    int listedCount(const std::string &name) const; ///< entries of that name after the last marker
+    bool hasFormattingToReopen() const;
     /// The last entry named `name` after the last marker, npos when there is none.
     size_t listedFormatting(const std::string &name) const;
     /// Removes an entry (the element, if open, stays open).

@@ -316,6 +316,11 @@ TEST(KvHtmlTokenizerTest, FormattingElementsReopenInsideMathmlText)
     EXPECT_EQ(tokens("<math><mi><mi><object><b></object></mi>x</mi><style><b>").back(), "S:b");
     // Once the math is closed the listed a re-opens outside it, where </a> closes a later math.
     EXPECT_EQ(tokens("<math><mi><mi><a></mi></mi></math>x<math></a><style><b>").back(), "T:<b>");
+    // Formatting elements put before a table stay listed when it closes, by its end tag or by a
+    // table started directly in it; the end of a cell drops those of a table inside it.
+    EXPECT_EQ(tokens("<table><a></table><math></a><style><b>").back(), "T:<b>");
+    EXPECT_EQ(tokens("<table><a><table><math></a><style><b>").back(), "T:<b>");
+    EXPECT_EQ(tokens("<table><td><table><a></table></td><math></a><style><b>").back(), "S:b");
 }
 
 TEST(KvHtmlTokenizerTest, SelectIgnoresRawTextTags)
