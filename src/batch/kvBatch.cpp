@@ -10,10 +10,33 @@
 
 #include <QByteArray>
 
-#include <algorithm>
 #include <chrono>
 #include <set>
 #include <stdexcept>
+#include <string>
+
+namespace {
+
+// `text` as QString::compare with Qt::CaseInsensitive sees it: one value per UTF-16 unit, each unit
+// case-folded on its own except a low surrogate after a high one, which stands for the folded code
+// point of the pair. Two texts compare equal ignoring case exactly when their keys are equal.
+std::u32string caseFoldedKey(const QString &text)
+{
+    std::u32string key;
+    key.reserve(size_t(text.size()));
+    char16_t previous = 0;
+    for (const QChar c : text) {
+        const char16_t unit = c.unicode();
+        char32_t point = unit;
+        if (QChar::isLowSurrogate(unit) && QChar::isHighSurrogate(previous))
+            point = QChar::surrogateToUcs4(previous, unit);
+        key.push_back(QChar::toCaseFolded(point));
+        previous = unit;
+    }
+    return key;
+}
+
+} // namespace
 
 TkvBatch::TkvBatch() = default;
 
@@ -179,9 +202,9 @@ void TkvBatch::AddFailure(const QString &text)
 {
     std::lock_guard guard(lock);
     ++Failures;
-    const bool known = std::any_of(Errors.cbegin(), Errors.cend(),
-                                   [&](const QString &seen) { return seen.compare(text, Qt::CaseInsensitive) == 0; });
-    if (!known)
+    // A run where every file fails collects one distinct text per file: a scan of Errors per failure
+    // would make the run quadratic, all of it under the lock the workers share.
+    if (errorKeys.insert(caseFoldedKey(text)).second)
         Errors.append(text);
 }
 

@@ -10,7 +10,9 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 /// A batch job: the meeting point of one run. Its search thread walks the source folder (and, on
@@ -59,7 +61,9 @@ public:
     /// Null when every entry has been handed out and the search has ended (Drained is then set).
     TkvNode *NextNode();
     void AddSuccess();
-    /// Counts a failure and keeps `text` in Errors unless an equal text (ignoring case) is there.
+    /// Counts a failure and keeps `text` in Errors unless an equal text (ignoring case, as
+    /// QString::compare with Qt::CaseInsensitive) is there. Constant time on average, however many
+    /// distinct texts a run collects.
     void AddFailure(const QString &text);
     int NodeCount() const;
     bool IsDrained() const { return Drained; }
@@ -107,6 +111,9 @@ private:
     mutable std::recursive_mutex lock;
     std::vector<std::unique_ptr<TkvNode>> Nodes;
     int Cursor = 0;
+    // The texts of Errors case-folded as the comparison ignoring case sees them, so a failure is
+    // checked against the texts seen so far without scanning them all; guarded by the lock.
+    std::unordered_set<std::u32string> errorKeys;
 
     std::atomic<bool> SearchDone{false};
     std::atomic<bool> Drained{false};

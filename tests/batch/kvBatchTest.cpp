@@ -223,6 +223,58 @@ TEST_F(KvBatchTest, FailureTextsAreCountedEachButKeptOnceIgnoringCase)
     EXPECT_EQ(batch.Errors, QStringList({"Cannot open \"/in/a.htm\".", "Other"}));
 }
 
+// The texts a first-seen scan with QString::compare ignoring case would keep, in that order.
+QStringList keptByComparison(const QStringList &texts)
+{
+    QStringList kept;
+    for (const QString &text : texts) {
+        const bool known = std::any_of(kept.cbegin(), kept.cend(), [&](const QString &seen) {
+            return seen.compare(text, Qt::CaseInsensitive) == 0;
+        });
+        if (!known)
+            kept.append(text);
+    }
+    return kept;
+}
+
+TEST_F(KvBatchTest, FailureTextsBeyondAsciiAreKeptOnceAsTheComparisonIgnoringCaseSays)
+{
+    const auto units = [](std::initializer_list<char16_t> list) {
+        QString text;
+        for (const char16_t unit : list)
+            text += QChar(unit);
+        return text;
+    };
+    QStringList texts;
+    texts << QStringLiteral("Fehler in Ä.htm") << QStringLiteral("FEHLER IN ä.HTM");
+    texts << QStringLiteral("Σ") << QStringLiteral("σ") << QStringLiteral("ς");   // final sigma folds to sigma
+    texts << QStringLiteral("ß") << QStringLiteral("SS") << QStringLiteral("ss"); // simple folding keeps ß apart
+    texts << QStringLiteral("\u212A") << QStringLiteral("k");                     // the Kelvin sign folds to k
+    texts << QStringLiteral("\u0130") << QStringLiteral("i");
+    texts << QString::fromUcs4(U"\U00010400") << QString::fromUcs4(U"\U00010428"); // a pair beyond the BMP
+    // Lone halves of pairs, and pairs after a lone half.
+    texts << units({0xD801}) << units({0xDC00}) << units({0xD801, u'A'}) << units({0xD801, u'a'});
+    texts << units({0xDC00, 0xD801}) << units({0xD801, 0xD801, 0xDC28}) << units({0xD801, 0xD801, 0xDC00});
+    // Every letter of a few scripts with case, as itself, upper and lower case.
+    for (const auto &[first, last] : {std::pair<char32_t, char32_t>{0xC0, 0x24F},
+                                      {0x370, 0x3FF},
+                                      {0x400, 0x52F},
+                                      {0x1E00, 0x1FFF},
+                                      {0x10400, 0x1044F}}) {
+        for (char32_t point = first; point <= last; ++point) {
+            texts << QString::fromUcs4(&point, 1);
+            const char32_t upper = QChar::toUpper(point), lower = QChar::toLower(point);
+            texts << QString::fromUcs4(&upper, 1) << QString::fromUcs4(&lower, 1);
+        }
+    }
+
+    TkvBatch batch;
+    for (const QString &text : std::as_const(texts))
+        batch.AddFailure(text);
+    EXPECT_EQ(batch.Failures, texts.size());
+    EXPECT_EQ(batch.Errors, keptByComparison(texts));
+}
+
 TEST_F(KvBatchTest, ManyWorkersReceiveEveryEntryExactlyOnceWhileTheSearchRuns)
 {
     constexpr int fileCount = 400;
