@@ -277,9 +277,9 @@ TkvHtmlTreeState::Content TkvHtmlTreeState::startHtmlElement(TkvHtmlToken &token
         }
     } else if (name == "select") {
         inSelect = true;
-        // (a table opened inside an integration point is on the stack, the nearest scope boundary)
-        selectTableInForeign = !integrationIndexes.empty() && open[integrationIndexes.back()].ns == Namespace::Html &&
-                               open[integrationIndexes.back()].name == "table";
+        // (a table opened inside an integration point is on the stack; integration points after it do
+        // not change the tree builder's insertion mode)
+        selectTableInForeign = lastOf(htmlPositions, "table") != std::string::npos;
         selectInTable = tablesOpen > 0 || selectTableInForeign;
     }
     if (name == "a") {

@@ -300,6 +300,9 @@ TEST(KvHtmlTokenizerTest, ForeignContentEnds)
               (V{"S:math", "S:mi", "S:i", "E:mi", "S:style", "T:<b>", "E:style"}));
     EXPECT_TRUE(inForeignAfter("<math><mi></mi><mo>"));
     EXPECT_FALSE(inForeignAfter("<svg><desc><svg></svg></desc></svg>"));
+    // An svg title bounds the scope of HTML end tags even below foreign content opened inside it
+    // (the browser agrees; gumbo 0.10 lets </mi> through).
+    EXPECT_EQ(tokens("<mi><svg><title><svg></mi><style><b>").back(), "S:b");
 }
 
 TEST(KvHtmlTokenizerTest, FormattingElementsReopenInsideMathmlText)
@@ -330,12 +333,16 @@ TEST(KvHtmlTokenizerTest, SelectIgnoresRawTextTags)
               (V{"S:select", "S:script", "T:a</b>", "E:script", "E:select"}));
     EXPECT_EQ(tokens("<select><textarea><b></textarea>"), (V{"S:select", "S:textarea", "T:<b>", "E:textarea"}));
     EXPECT_EQ(tokens("<select><select><style><b>"), (V{"S:select", "S:select", "S:style", "T:<b>"}));
+    // A second <select> closes only the HTML select, not a MathML one around the mi (the browser
+    // agrees; gumbo 0.10 closes both).
+    EXPECT_EQ(tokens("<math><select><mi><select><select><iframe><script>").back(), "T:<script>");
     // In a table, the end tag of a table part closes the select only when that part is open.
     EXPECT_EQ(tokens("<table><select></th><select><style><b>").back(), "T:<b>");
     EXPECT_EQ(tokens("<table><td><select></td><style><b>").back(), "T:<b>");
     EXPECT_EQ(tokens("<table><tr><td><select></tbody><style><b>").back(), "T:<b>");
     // A table inside MathML text makes it a select in a table, which <table> closes.
     EXPECT_EQ(tokens("<math><mi><table><select><table><style><b>").back(), "T:<b>");
+    EXPECT_EQ(tokens("<math><mi><table><math><mi><select><table><style><b>").back(), "T:<b>"); // still in the table
 }
 
 TEST(KvHtmlTokenizerTest, DeepNestingIsLinear)
