@@ -7,11 +7,37 @@
 #include "kvProject.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <vector>
 
 std::atomic<int> RunningConvertors{0};
 
 namespace {
+
+// The end of the last converter, for WaitUntilNoneRunning. Never destroyed: a worker thread that
+// outlives main may still signal it while the process exits.
+std::mutex &endLock()
+{
+    static auto *lock = new std::mutex;
+    return *lock;
+}
+
+std::condition_variable &endSignal()
+{
+    static auto *signal = new std::condition_variable;
+    return *signal;
+}
+
+// One converter fewer in RunningConvertors; the last one wakes whoever waits for the end. The lock
+// is taken after the count has changed, so a waiter between its test and its wait is not missed.
+void countOneEnded()
+{
+    if (--RunningConvertors > 0)
+        return;
+    std::lock_guard guard(endLock());
+    endSignal().notify_all();
+}
 
 const TkvConvertorClass &descriptorClass()
 {
@@ -42,7 +68,7 @@ TkvConvertor::TkvConvertor(TkvBatch *batch) : TkvWorkBase(batch)
 TkvConvertor::~TkvConvertor()
 {
     if (counted.exchange(false))
-        --RunningConvertors; // created but never run
+        countOneEnded(); // created but never run
     // Let go of the rest of the chain one member at a time, not by nested destructors.
     std::shared_ptr<TkvConvertor> next = std::move(NextConvertor);
     while (next && next.use_count() == 1) {
@@ -56,6 +82,12 @@ const TkvConvertorClass &TkvConvertor::Class()
 {
     static const TkvConvertorClassOf<TkvConvertor> plain;
     return plain;
+}
+
+bool TkvConvertor::WaitUntilNoneRunning(std::chrono::milliseconds timeout)
+{
+    std::unique_lock wait(endLock());
+    return endSignal().wait_for(wait, timeout, [] { return RunningConvertors.load() <= 0; });
 }
 
 std::shared_ptr<TkvConvertor> TkvConvertor::CreateChain(TkvBatch *batch, const QString &targetDir,
@@ -144,7 +176,7 @@ void TkvConvertor::DoTerminate()
     }
     // The last access to anything shared: once the count is zero the owner may free the job.
     if (counted.exchange(false))
-        --RunningConvertors;
+        countOneEnded();
 }
 
 QString TkvConvertor::ComputeTargetPath(TkvBatch &batch, TkvNode &node)

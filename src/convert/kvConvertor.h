@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -49,6 +50,9 @@ public:
                                                      const TkvNodeEvent &resultCallback);
     /// The class of plain TkvConvertor objects.
     static const TkvConvertorClass &Class();
+    /// Waits until RunningConvertors is zero, at most `timeout`; true when it is zero. The converter
+    /// that brings the count to zero wakes the waiter at once. Any thread.
+    static bool WaitUntilNoneRunning(std::chrono::milliseconds timeout);
 
     /// The rest of chain creation, called by the converter class right after construction: stores the
     /// callback, sets ChainCount to max(1, chainCount) and, when chainCount > 1, creates the next

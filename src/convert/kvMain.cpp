@@ -11,8 +11,6 @@
 
 #include <QDir>
 
-#include <thread>
-
 TkvMain *Main = nullptr;
 
 TkvMain::TkvMain() = default;
@@ -112,8 +110,9 @@ void TkvMain::WaitForConvertors()
             break;
         if (terminal)
             ShowProgress(true, start);
-        // The end is noticed within 100 ms; the progress line is redrawn at the same pace.
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        // The last converter wakes this at once; meanwhile the progress line is redrawn every 100 ms.
+        if (TkvConvertor::WaitUntilNoneRunning(std::chrono::milliseconds(100)))
+            break;
     }
     if (terminal)
         TkvConsole::ClearProgress();

@@ -58,7 +58,8 @@ public:
     static void WriteLog(const QString &path, const QStringList &lines);
 
 private:
-    /// Waits until the chain has ended, looking every 100 ms (and redrawing the progress line then).
+    /// Waits until the chain has ended, woken by its last converter (redrawing the progress line
+    /// every 100 ms meanwhile).
     void WaitForConvertors();
     void ShowProgress(bool terminal, std::chrono::steady_clock::time_point start);
 
