@@ -63,9 +63,11 @@ struct TkvHtmlToken
 ///   (foreignObject, desc, title, mi, mo, mn, ms, mtext, annotation-xml with an HTML encoding) bring back HTML rules.
 ///   Formatting elements (a, b, font, ...) that an end tag closes with the element around them, or that stood directly
 ///   in a table that closed, are re-opened by the next text or start tag, as the tree builder does, at most three of a
-///   name (it also compares attributes). What stays approximate: outside svg/math elements are counted rather than
-///   stacked, so an end tag does not close the elements opened after it, and the adoption agency's moves are not
-///   followed (an <a> closed by a second one does not take the elements after it along).
+///   name (it also compares attributes). An end tag stops at a special element (p, div, li, ...) opened after its
+///   element and still open. What stays approximate: outside svg/math only the special elements are stacked, so the
+///   end tag of another element does not close the elements opened after it, implied end tags are followed only for
+///   <p> and <button>, and the adoption agency's moves are not followed (an <a> closed by a second one does not take
+///   the elements after it along).
 ///   Outside foreign content a start tag "image" is reported as "img", as the tree builder renames it. Inside <select>
 ///   (which the tree builder leaves by </select>, by <select>, <input>, <keygen>, <textarea>, and in a table by the
 ///   table's start tags and the end tags of its open parts) only <script> and <textarea> start raw text, since the

@@ -47,11 +47,62 @@ bool isWhitespace(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
 }
 
-/// Elements the tree builder keeps in its list of active formatting elements.
+enum NameKind : unsigned
+{
+    Formatting = 1,      ///< kept in the tree builder's list of active formatting elements
+    Special = 2,         ///< the tree builder's "special" category (the void ones left out: they never stay open)
+    ClosesParagraph = 4, ///< its start tag closes an open <p> first (outside a button)
+};
+
+/// What the tree builder does with an HTML element of that name; looked up for every tag outside
+/// svg/math, so one hash lookup rather than walks along lists.
+/// Tag names are short: a multiply-add hash costs a fraction of the general byte hash.
+struct ShortNameHash
+{
+    size_t operator()(std::string_view name) const
+    {
+        size_t h = name.size();
+        for (char c : name)
+            h = h * 31 + static_cast<unsigned char>(c);
+        return h;
+    }
+};
+
+unsigned kindOf(std::string_view name)
+{
+    using Kinds = std::unordered_map<std::string_view, unsigned, ShortNameHash>;
+    static const Kinds kinds = [] {
+        Kinds k;
+        for (std::string_view n :
+             {"a", "b", "big", "code", "em", "font", "i", "nobr", "s", "small", "strike", "strong", "tt", "u"})
+            k[n] |= Formatting;
+        for (std::string_view n :
+             {"h1",       "h2",       "h3",         "h4",       "h5",      "h6",        "address",  "applet",
+              "article",  "aside",    "blockquote", "body",     "button",  "caption",   "center",   "colgroup",
+              "dd",       "details",  "dir",        "div",      "dl",      "dt",        "fieldset", "figcaption",
+              "figure",   "footer",   "form",       "frameset", "head",    "header",    "hgroup",   "html",
+              "iframe",   "li",       "listing",    "main",     "marquee", "menu",      "nav",      "noembed",
+              "noframes", "noscript", "object",     "ol",       "p",       "plaintext", "pre",      "script",
+              "search",   "section",  "select",     "style",    "summary", "table",     "tbody",    "td",
+              "template", "textarea", "tfoot",      "th",       "thead",   "title",     "tr",       "ul",
+              "xmp"})
+            k[n] |= Special;
+        for (std::string_view n :
+             {"h1",     "h2",         "h3",       "h4",         "h5",      "h6",      "address", "article",
+              "aside",  "blockquote", "center",   "dd",         "details", "dialog",  "dir",     "div",
+              "dl",     "dt",         "fieldset", "figcaption", "figure",  "footer",  "form",    "header",
+              "hgroup", "hr",         "li",       "listing",    "main",    "menu",    "nav",     "ol",
+              "p",      "plaintext",  "pre",      "search",     "section", "summary", "ul",      "xmp"})
+            k[n] |= ClosesParagraph;
+        return k;
+    }();
+    const auto it = kinds.find(name);
+    return it == kinds.end() ? 0 : it->second;
+}
+
 bool isFormatting(std::string_view name)
 {
-    return isOneOf(name,
-                   {"a", "b", "big", "code", "em", "font", "i", "nobr", "s", "small", "strike", "strong", "tt", "u"});
+    return kindOf(name) & Formatting;
 }
 
 /// Elements that put a marker on that list: formatting elements opened before them are not re-opened
@@ -99,7 +150,10 @@ void TkvHtmlTreeState::push(std::string name, Namespace ns, bool htmlIntegration
         (ns == Namespace::Html && isOneOf(name, {"applet", "marquee", "object", "table", "template"}));
     if (boundary)
         integrationIndexes.push_back(index);
-    open.push_back(OpenElement{std::move(name), ns, htmlIntegration, mathText, boundary});
+    const bool special = ns == Namespace::Html && (kindOf(name) & Special);
+    if (special)
+        specialIndexes.push_back(index);
+    open.push_back(OpenElement{std::move(name), ns, htmlIntegration, mathText, boundary, special});
 }
 
 void TkvHtmlTreeState::pop()
@@ -120,6 +174,8 @@ void TkvHtmlTreeState::pop()
     }
     if (top.scopeBoundary)
         integrationIndexes.pop_back();
+    if (top.special)
+        specialIndexes.pop_back();
     if (top.ns == Namespace::Html)
         htmlIndexes.pop_back();
     auto &positions = top.ns == Namespace::Html ? htmlPositions : foreignPositions;
@@ -261,9 +317,7 @@ TkvHtmlTreeState::Content TkvHtmlTreeState::startHtmlElement(TkvHtmlToken &token
             // These close the select (the table parts when it is in a table); a second <select>
             // does nothing else.
             inSelect = false;
-            const auto it = htmlOpen.find("select");
-            if (it != htmlOpen.end() && --it->second == 0)
-                htmlOpen.erase(it);
+            closeCounted("select");
             // A select opened inside an integration point is on the stack: it is popped too, so that
             // what follows sees the element around it.
             if (const size_t select = lastOf(htmlPositions, "select"); select != std::string::npos)
@@ -386,7 +440,7 @@ void TkvHtmlTreeState::AfterEndTag(const TkvHtmlToken &token)
             }
         }
     }
-    if (isFormatting(name)) {
+    if (!formatting.empty() && isFormatting(name)) {
         // The end tag of a listed formatting element that is no longer open only drops it from the list.
         const size_t entry = listedFormatting(name);
         if (entry != std::string::npos && formatting[entry].openIndex == std::string::npos) {
@@ -399,6 +453,10 @@ void TkvHtmlTreeState::AfterEndTag(const TkvHtmlToken &token)
     const size_t match = lastOf(htmlPositions, name);
     const size_t boundary = integrationIndexes.empty() ? std::string::npos : integrationIndexes.back();
     if (match != std::string::npos && (boundary == std::string::npos || match >= boundary)) {
+        // Another element's end tag stops at a special element opened after it (a formatting
+        // element's is taken out from under it).
+        if (!(kindOf(name) & (Special | Formatting)) && !specialIndexes.empty() && specialIndexes.back() > match)
+            return;
         closeByEndTag(match);
         return;
     }
@@ -407,6 +465,12 @@ void TkvHtmlTreeState::AfterEndTag(const TkvHtmlToken &token)
     // An HTML element open around the foreign content closes it.
     if (countHtmlEndTag(name))
         popThrough(0);
+}
+
+bool TkvHtmlTreeState::isOpen(const OpenNames &names, const std::string &name)
+{
+    const auto it = names.find(name);
+    return it != names.end() && !it->second.empty();
 }
 
 bool TkvHtmlTreeState::closesSelectInTable(const std::string &name) const
@@ -422,11 +486,11 @@ bool TkvHtmlTreeState::closesSelectInTable(const std::string &name) const
     const bool inCell = isOneOf(scope.boundary, {"td", "th"});
     if (isOneOf(name, {"caption", "td", "th"}))
         return scope.boundary == name;
-    if (htmlOpen.count(name) || (inCell && scope.saved.count(name)))
+    if (isOpen(htmlOpen, name) || (inCell && isOpen(scope.saved, name)))
         return true;
     if (name == "tr")
         return inCell;
-    return name == "tbody" && (inCell || htmlOpen.count("tr"));
+    return name == "tbody" && (inCell || isOpen(htmlOpen, "tr"));
 }
 
 void TkvHtmlTreeState::popScope()
@@ -434,8 +498,8 @@ void TkvHtmlTreeState::popScope()
     if (scopes.back().boundary == "table") {
         // Formatting elements directly in a table were put before it: closing the table pops them,
         // but they stay listed and re-open at the next text or start tag.
-        for (const auto &[name, count] : htmlOpen)
-            for (int i = 0; i < count && isFormatting(name) && listedCount(name) < 3; ++i)
+        for (const auto &[name, opened] : htmlOpen)
+            for (size_t i = 0; i < opened.size() && isFormatting(name) && listedCount(name) < 3; ++i)
                 formatting.push_back(FormattingEntry{name, std::string::npos, false});
     } else {
         // A cell, caption, object, ... clears the list back to its marker.
@@ -447,15 +511,26 @@ void TkvHtmlTreeState::popScope()
             forgetFormatting(formatting.size() - 1);
     }
     htmlOpen = std::move(scopes.back().saved);
+    specialsOpen = std::move(scopes.back().savedSpecials);
     tablesOpen -= scopes.back().boundary == "table";
     scopes.pop_back();
 }
 
 void TkvHtmlTreeState::countHtmlStartTag(const std::string &name)
 {
+    const unsigned kind = kindOf(name);
+    if (kind & ClosesParagraph) {
+        // ... unless a button was opened after the p
+        static const std::string paragraph = "p", button = "button";
+        if (isOpen(htmlOpen, paragraph) &&
+            (!isOpen(htmlOpen, button) || htmlOpen[button].back() < htmlOpen[paragraph].back()))
+            closeCounted(paragraph);
+    }
     // Their end tags never pop elements (</form> removes only the form element itself).
     if (isVoid(name) || isOneOf(name, {"html", "head", "body", "form"}))
         return;
+    if (name == "button")
+        closeCounted(name); // a new button closes the open one
     const auto inCell = [this] { return !scopes.empty() && isOneOf(scopes.back().boundary, {"td", "th"}); };
     if (isOneOf(name, {"caption", "td", "th", "tr", "tbody", "thead", "tfoot"})) {
         if (tablesOpen == 0)
@@ -465,37 +540,69 @@ void TkvHtmlTreeState::countHtmlStartTag(const std::string &name)
     }
     if (name == "table" && !scopes.empty() && scopes.back().boundary == "table")
         popScope(); // a table directly in a table closes it
+    const size_t sequence = ++startTags;
     if (isOneOf(name, {"applet", "caption", "marquee", "object", "table", "td", "th", "template"})) {
         if (name != "table")
             formatting.push_back(FormattingEntry{name, std::string::npos, true});
-        scopes.push_back(Scope{name, std::move(htmlOpen)});
+        scopes.push_back(Scope{name, std::move(htmlOpen), std::move(specialsOpen)});
         tablesOpen += name == "table";
         htmlOpen.clear();
-        htmlOpen[name] = 1;
+        specialsOpen.clear();
+        htmlOpen[name].push_back(sequence);
         return;
     }
-    // These never nest: a new one closes the open one.
-    int &count = htmlOpen[name];
-    count = isNonNesting(name) ? 1 : count + 1;
+    std::vector<size_t> &opened = htmlOpen[name];
+    if (isNonNesting(name))
+        opened.clear(); // these never nest: a new one closes the open one
+    opened.push_back(sequence);
+    if (kind & Special)
+        specialsOpen.emplace_back(name, sequence);
+}
+
+void TkvHtmlTreeState::closeCounted(const std::string &name)
+{
+    const auto it = htmlOpen.find(name);
+    if (it != htmlOpen.end() && !it->second.empty())
+        closeOpened(it->second, kindOf(name) & Special);
+}
+
+void TkvHtmlTreeState::closeOpened(std::vector<size_t> &opened, bool special)
+{
+    const size_t sequence = opened.back();
+    if (special) {
+        // The end tag of a special element closes the special elements opened after it.
+        while (!specialsOpen.empty() && specialsOpen.back().second > sequence) {
+            const auto above = htmlOpen.find(specialsOpen.back().first);
+            if (above != htmlOpen.end() && !above->second.empty() && above->second.back() == specialsOpen.back().second)
+                above->second.pop_back();
+            specialsOpen.pop_back();
+        }
+        if (!specialsOpen.empty() && specialsOpen.back().second == sequence)
+            specialsOpen.pop_back();
+    }
+    opened.pop_back(); // (the name stays in the map, to spare allocations)
 }
 
 bool TkvHtmlTreeState::countHtmlEndTag(const std::string &name)
 {
     auto it = htmlOpen.find(name);
-    if (it == htmlOpen.end()) {
+    if (it == htmlOpen.end() || it->second.empty()) {
         // The end of a row or table closes the open cell first.
         if (!scopes.empty() && isOneOf(scopes.back().boundary, {"td", "th", "caption"}) &&
             isOneOf(name, {"table", "tbody", "thead", "tfoot", "tr"})) {
             popScope();
             it = htmlOpen.find(name);
         }
-        if (it == htmlOpen.end())
+        if (it == htmlOpen.end() || it->second.empty())
             return false;
     }
-    if (--it->second == 0) {
-        htmlOpen.erase(it);
-        if (!scopes.empty() && scopes.back().boundary == name)
-            popScope();
-    }
+    // Another element's end tag stops at a special element opened after it (a formatting element's
+    // is taken out from under it).
+    const unsigned kind = specialsOpen.empty() ? 0 : kindOf(name); // (without specials open it does not matter)
+    if (!(kind & (Special | Formatting)) && !specialsOpen.empty() && specialsOpen.back().second > it->second.back())
+        return false;
+    closeOpened(it->second, kind & Special); // (no insertion: `it` stays valid)
+    if (it->second.empty() && !scopes.empty() && scopes.back().boundary == name)
+        popScope();
     return true;
 }

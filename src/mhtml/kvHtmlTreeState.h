@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 struct TkvHtmlToken;
@@ -53,6 +54,7 @@ private:
         bool htmlIntegration; ///< svg foreignObject/desc/title, annotation-xml with an HTML encoding
         bool mathText;        ///< mi, mo, mn, ms, mtext
         bool scopeBoundary;   ///< an integration point, or an HTML table, object, template, ...
+        bool special;         ///< an HTML element of the tree builder's special category
         bool listed = false;  ///< has an entry in `formatting`
     };
 
@@ -69,13 +71,15 @@ private:
         bool marker;
     };
 
-    /// Start tags minus end tags of each HTML element outside foreign content, within the innermost
-    /// scope boundary (table, td, th, caption, object, ...): the end tag of an open one closes svg/math
-    /// content opened inside it. Each boundary keeps the counts from around it, restored at its end.
+    /// The HTML elements open outside foreign content, within the innermost scope boundary (table, td,
+    /// th, caption, object, ...): the end tag of an open one closes svg/math content opened inside it.
+    /// Each boundary keeps the elements from around it, restored at its end.
+    using OpenNames = std::unordered_map<std::string, std::vector<size_t>>;
     struct Scope
     {
         std::string boundary;
-        std::unordered_map<std::string, int> saved;
+        OpenNames saved;
+        std::vector<std::pair<std::string, size_t>> savedSpecials;
     };
 
     Content startHtmlElement(TkvHtmlToken &token);
@@ -86,6 +90,10 @@ private:
                          const std::string &name);
     void popToIntegrationPoint();
     void countHtmlStartTag(const std::string &name);
+    /// Closes the last open element of that name, and the special elements opened after a special one.
+    void closeCounted(const std::string &name);
+    void closeOpened(std::vector<size_t> &opened, bool special);
+    static bool isOpen(const OpenNames &names, const std::string &name);
     /// Counts an HTML end tag outside foreign content; true when it closes an open element.
     bool countHtmlEndTag(const std::string &name);
     void popScope();
@@ -109,7 +117,12 @@ private:
     /// walking the stack.
     std::unordered_map<std::string, std::vector<size_t>> htmlPositions, foreignPositions;
     std::vector<size_t> htmlIndexes, integrationIndexes; ///< the latter: every scope boundary
-    std::unordered_map<std::string, int> htmlOpen;
+    std::vector<size_t> specialIndexes;
+    /// For each name, when the open ones started (numbers from `startTags`), and the special elements
+    /// among them in that order: an end tag stops at a special element opened after its element.
+    OpenNames htmlOpen;
+    std::vector<std::pair<std::string, size_t>> specialsOpen;
+    size_t startTags = 0;
     std::vector<Scope> scopes;
     std::vector<FormattingEntry> formatting;
     int tablesOpen = 0;                ///< scopes whose boundary is a table

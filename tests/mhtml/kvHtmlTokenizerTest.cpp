@@ -293,6 +293,13 @@ TEST(KvHtmlTokenizerTest, ForeignContentEnds)
     EXPECT_TRUE(inForeignAfter("<html><svg></html>")); // </html> and </body> do not pop
     EXPECT_TRUE(inForeignAfter("<a></a><a><svg></a>") == false);
     EXPECT_TRUE(inForeignAfter("<a><a></a><svg></a>")); // the second <a> closed the first
+    // An end tag stops at a special element (p, div, li, ...) opened after its element and still open.
+    EXPECT_TRUE(inForeignAfter("<span><p><svg></span>"));
+    EXPECT_FALSE(inForeignAfter("<span><p><hr><svg></span>"));        // the hr closed the p
+    EXPECT_FALSE(inForeignAfter("<span><div><p></div><svg></span>")); // so did </div>
+    EXPECT_FALSE(inForeignAfter("<span><button><p></button><svg></span>"));
+    EXPECT_FALSE(inForeignAfter("<b><p><svg></b>")); // a formatting element is taken out from under it
+    EXPECT_EQ(tokens("<math><mi><mi><p></mi></mi><style><b>").back(), "T:<b>");
     // An end tag inside an integration point is scoped by it.
     EXPECT_TRUE(inForeignAfter("<svg><foreignObject><div></svg></div></foreignObject><g>"));
     EXPECT_TRUE(inForeignAfter("<div><svg><foreignObject><b></div></b></foreignObject><g>"));
