@@ -58,16 +58,15 @@ struct TkvHtmlToken
 /// - A tag cut off by the end of the input is dropped, as the standard says; the input's remaining
 ///   bytes are then not covered by any token.
 /// - Foreign content is followed approximately: svg and math open it, their end tags, the HTML
-///   "breakout" start tags (and end tags br, p) and the end tag of an HTML element opened before it
-///   (elements are counted by name, without the tree builder's implied end tags) end it; integration points
-///   (foreignObject, desc, title, mi, mo, mn, ms, mtext, annotation-xml with an HTML encoding) bring back HTML rules.
-///   Formatting elements (a, b, font, ...) that an end tag closes with the element around them, or that stood directly
-///   in a table that closed, are re-opened by the next text or start tag, as the tree builder does, at most three of a
-///   name (it also compares attributes). An end tag stops at a special element (p, div, li, ...) opened after its
-///   element and still open. What stays approximate: outside svg/math only the special elements are stacked, so the
-///   end tag of another element does not close the elements opened after it, implied end tags are followed only for
-///   <p> and <button>, and the adoption agency's moves are not followed (an <a> closed by a second one does not take
-///   the elements after it along).
+///   "breakout" start tags (and end tags br, p) and the end tag of an HTML element opened before it end it;
+///   integration points (foreignObject, desc, title, mi, mo, mn, ms, mtext, annotation-xml with an HTML encoding)
+///   bring back HTML rules. An end tag closes the elements opened after its element, but stops at a special
+///   element (p, div, li, ...) opened after it and still open. Formatting elements (a, b, font, ...) closed that
+///   way, or by a second <a>, or standing directly in a table that closed, are re-opened by the next text or start
+///   tag, as the tree builder does, at most three of a name (it also compares attributes). What stays approximate:
+///   of the implied end tags only those of <p>, <button>, <a> and <nobr> and of table cells are followed, and the
+///   adoption agency's moves when a special element stands inside the formatting element are not (the formatting
+///   element is only closed).
 ///   Outside foreign content a start tag "image" is reported as "img", as the tree builder renames it. Inside <select>
 ///   (which the tree builder leaves by </select>, by <select>, <input>, <keygen>, <textarea>, and in a table by the
 ///   table's start tags and the end tags of its open parts) only <script> and <textarea> start raw text, since the

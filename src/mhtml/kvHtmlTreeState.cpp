@@ -262,9 +262,11 @@ void TkvHtmlTreeState::reconstructFormatting()
         return;
     if (open.empty()) {
         // Outside foreign content elements are counted, not kept (and no marker is left on the list).
-        for (size_t e = first; e < formatting.size(); ++e)
-            countHtmlStartTag(formatting[e].name);
+        // Taken off the list first: counting a re-opened <a> can close an open one and list others.
+        const std::vector<FormattingEntry> reopened(formatting.begin() + std::ptrdiff_t(first), formatting.end());
         formatting.resize(first);
+        for (const FormattingEntry &entry : reopened)
+            countHtmlStartTag(entry.name);
         return;
     }
     for (size_t e = first; e < formatting.size(); ++e) {
@@ -512,6 +514,7 @@ void TkvHtmlTreeState::popScope()
     }
     htmlOpen = std::move(scopes.back().saved);
     specialsOpen = std::move(scopes.back().savedSpecials);
+    openLog = std::move(scopes.back().savedLog);
     tablesOpen -= scopes.back().boundary == "table";
     scopes.pop_back();
 }
@@ -544,43 +547,84 @@ void TkvHtmlTreeState::countHtmlStartTag(const std::string &name)
     if (isOneOf(name, {"applet", "caption", "marquee", "object", "table", "td", "th", "template"})) {
         if (name != "table")
             formatting.push_back(FormattingEntry{name, std::string::npos, true});
-        scopes.push_back(Scope{name, std::move(htmlOpen), std::move(specialsOpen)});
+        scopes.push_back(Scope{name, std::move(htmlOpen), std::move(specialsOpen), std::move(openLog)});
         tablesOpen += name == "table";
         htmlOpen.clear();
         specialsOpen.clear();
+        openLog.clear();
         htmlOpen[name].push_back(sequence);
         return;
     }
-    std::vector<size_t> &opened = htmlOpen[name];
-    if (isNonNesting(name))
+    OpenName &entry = *htmlOpen.try_emplace(name).first;
+    std::vector<size_t> &opened = entry.second;
+    if (!opened.empty() && (name == "a" || name == "nobr")) {
+        // A new one closes the open one as its end tag would.
+        closeCountedByEndTag(opened, kind);
+    } else if (isNonNesting(name)) {
         opened.clear(); // these never nest: a new one closes the open one
+    }
     opened.push_back(sequence);
+    openLog.emplace_back(&entry, sequence);
     if (kind & Special)
-        specialsOpen.emplace_back(name, sequence);
+        specialsOpen.emplace_back(&entry, sequence);
+}
+
+bool TkvHtmlTreeState::isStillOpen(const Started &started)
+{
+    // (an element is closed only after those of its name opened after it)
+    return !started.first->second.empty() && started.first->second.back() >= started.second;
+}
+
+size_t TkvHtmlTreeState::lastOpenSpecial()
+{
+    // (entries of specials closed with the elements around them are dropped here)
+    while (!specialsOpen.empty()) {
+        if (isStillOpen(specialsOpen.back()))
+            return specialsOpen.back().second;
+        specialsOpen.pop_back();
+    }
+    return 0;
+}
+
+bool TkvHtmlTreeState::closeCountedByEndTag(std::vector<size_t> &opened, unsigned kind)
+{
+    const bool specialAfter = lastOpenSpecial() > opened.back();
+    if (specialAfter && !(kind & (Special | Formatting)))
+        return false; // another element's end tag stops at the special element
+    if (specialAfter && (kind & Formatting)) {
+        // The formatting element is taken out from under the special one, which stays open.
+        opened.pop_back();
+        return true;
+    }
+    closeThrough(opened);
+    return true;
 }
 
 void TkvHtmlTreeState::closeCounted(const std::string &name)
 {
     const auto it = htmlOpen.find(name);
     if (it != htmlOpen.end() && !it->second.empty())
-        closeOpened(it->second, kindOf(name) & Special);
+        closeThrough(it->second);
 }
 
-void TkvHtmlTreeState::closeOpened(std::vector<size_t> &opened, bool special)
+void TkvHtmlTreeState::closeThrough(std::vector<size_t> &opened)
 {
     const size_t sequence = opened.back();
-    if (special) {
-        // The end tag of a special element closes the special elements opened after it.
-        while (!specialsOpen.empty() && specialsOpen.back().second > sequence) {
-            const auto above = htmlOpen.find(specialsOpen.back().first);
-            if (above != htmlOpen.end() && !above->second.empty() && above->second.back() == specialsOpen.back().second)
-                above->second.pop_back();
-            specialsOpen.pop_back();
+    // The elements opened after it close with it; formatting elements among them stay listed, to
+    // re-open at the next text or start tag.
+    while (!openLog.empty() && openLog.back().second > sequence) {
+        auto &[above, started] = openLog.back();
+        if (!above->second.empty() && above->second.back() == started) {
+            above->second.pop_back();
+            if (isFormatting(above->first) && listedCount(above->first) < 3)
+                formatting.push_back(FormattingEntry{above->first, std::string::npos, false});
         }
-        if (!specialsOpen.empty() && specialsOpen.back().second == sequence)
-            specialsOpen.pop_back();
+        openLog.pop_back();
     }
     opened.pop_back(); // (the name stays in the map, to spare allocations)
+    // Drop the entries of elements already closed at the end of the log, so that it stays short.
+    while (!openLog.empty() && !isStillOpen(openLog.back()))
+        openLog.pop_back();
 }
 
 bool TkvHtmlTreeState::countHtmlEndTag(const std::string &name)
@@ -596,12 +640,8 @@ bool TkvHtmlTreeState::countHtmlEndTag(const std::string &name)
         if (it == htmlOpen.end() || it->second.empty())
             return false;
     }
-    // Another element's end tag stops at a special element opened after it (a formatting element's
-    // is taken out from under it).
-    const unsigned kind = specialsOpen.empty() ? 0 : kindOf(name); // (without specials open it does not matter)
-    if (!(kind & (Special | Formatting)) && !specialsOpen.empty() && specialsOpen.back().second > it->second.back())
+    if (!closeCountedByEndTag(it->second, kindOf(name))) // (no insertion: `it` stays valid)
         return false;
-    closeOpened(it->second, kind & Special); // (no insertion: `it` stays valid)
     if (it->second.empty() && !scopes.empty() && scopes.back().boundary == name)
         popScope();
     return true;

@@ -12,10 +12,10 @@ struct TkvHtmlToken;
 
 /// What the HTML tree builder would tell the tokenizer, without building a tree: the state a start
 /// tag switches the tokenizer to, and whether it is inside svg or math content (where CDATA sections
-/// are allowed and <style>, <title>, <script> hold markup). Inside svg/math it keeps a stack of the
-/// open elements and the list of active formatting elements opened there; outside it only counts
-/// elements by name. Approximate in the ways TkvHtmlTokenizer documents. Each call costs amortised
-/// constant time, so deep nesting stays linear. One instance per tokenizer.
+/// are allowed and <style>, <title>, <script> hold markup). Inside svg/math it keeps the stack of
+/// open elements; outside it the open HTML elements by name, with the order they started in; and the
+/// list of active formatting elements to re-open. Approximate in the ways TkvHtmlTokenizer documents.
+/// Each call costs amortised constant time, so deep nesting stays linear. One instance per tokenizer.
 class TkvHtmlTreeState
 {
 public:
@@ -75,11 +75,15 @@ private:
     /// th, caption, object, ...): the end tag of an open one closes svg/math content opened inside it.
     /// Each boundary keeps the elements from around it, restored at its end.
     using OpenNames = std::unordered_map<std::string, std::vector<size_t>>;
+    using OpenName = OpenNames::value_type;
+    /// An element counted open: its name's entry (entries are never erased, and stay in place when
+    /// the map grows or moves) and when it started.
+    using Started = std::pair<OpenName *, size_t>;
     struct Scope
     {
         std::string boundary;
         OpenNames saved;
-        std::vector<std::pair<std::string, size_t>> savedSpecials;
+        std::vector<Started> savedSpecials, savedLog;
     };
 
     Content startHtmlElement(TkvHtmlToken &token);
@@ -90,9 +94,15 @@ private:
                          const std::string &name);
     void popToIntegrationPoint();
     void countHtmlStartTag(const std::string &name);
-    /// Closes the last open element of that name, and the special elements opened after a special one.
+    /// Closes the last open element of that name and the elements opened after it.
     void closeCounted(const std::string &name);
-    void closeOpened(std::vector<size_t> &opened, bool special);
+    void closeThrough(std::vector<size_t> &opened);
+    /// Closes the last of `opened` as its end tag does (`kind`: its name's NameKind bits); false when
+    /// the end tag is ignored.
+    bool closeCountedByEndTag(std::vector<size_t> &opened, unsigned kind);
+    /// When the last special element still open started, 0 when none is.
+    size_t lastOpenSpecial();
+    static bool isStillOpen(const Started &started);
     static bool isOpen(const OpenNames &names, const std::string &name);
     /// Counts an HTML end tag outside foreign content; true when it closes an open element.
     bool countHtmlEndTag(const std::string &name);
@@ -121,7 +131,10 @@ private:
     /// For each name, when the open ones started (numbers from `startTags`), and the special elements
     /// among them in that order: an end tag stops at a special element opened after its element.
     OpenNames htmlOpen;
-    std::vector<std::pair<std::string, size_t>> specialsOpen;
+    std::vector<Started> specialsOpen; ///< may hold closed ones (see lastOpenSpecial)
+    /// Every element counted open, in order (closed ones are dropped lazily): an end tag closes the
+    /// elements opened after its element, as the tree builder pops them.
+    std::vector<Started> openLog;
     size_t startTags = 0;
     std::vector<Scope> scopes;
     std::vector<FormattingEntry> formatting;

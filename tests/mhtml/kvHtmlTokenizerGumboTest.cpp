@@ -105,9 +105,8 @@ void expectWellFormedTokens(std::string_view input)
 
 TEST(KvHtmlTokenizerPagesTest, FuzzRegressionsTokenize)
 {
-    // gumbo-known: differences from gumbo, where the tokenizer's model of the tree builder falls
-    // short (an <a> closing another at the top level) or where gumbo differs from the browser (end
-    // tags below an svg title, a select in a MathML select); they must still tokenize cleanly.
+    // gumbo-known: differences from gumbo where gumbo differs from the browser (end tags below an
+    // svg title, a select inside a MathML select); they must still tokenize cleanly.
     for (const char *folder : {"html", "gumbo", "gumbo-known"}) {
         for (const fs::path &file : filesIn(fs::path(WEB2ARC_FIXTURES) / "fuzz-regressions" / folder)) {
             SCOPED_TRACE(file.string());

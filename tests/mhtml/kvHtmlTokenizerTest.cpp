@@ -299,6 +299,10 @@ TEST(KvHtmlTokenizerTest, ForeignContentEnds)
     EXPECT_FALSE(inForeignAfter("<span><div><p></div><svg></span>")); // so did </div>
     EXPECT_FALSE(inForeignAfter("<span><button><p></button><svg></span>"));
     EXPECT_FALSE(inForeignAfter("<b><p><svg></b>")); // a formatting element is taken out from under it
+    // An end tag, or a second <a>, closes the elements opened after its element.
+    EXPECT_TRUE(inForeignAfter("<label><output></label><svg></output>"));
+    EXPECT_TRUE(inForeignAfter("<a><mi><a><svg></mi>"));
+    EXPECT_FALSE(inForeignAfter("<span><b></span><svg></b>")); // ... but the b stays listed, re-opened by <svg>
     EXPECT_EQ(tokens("<math><mi><mi><p></mi></mi><style><b>").back(), "T:<b>");
     // An end tag inside an integration point is scoped by it.
     EXPECT_TRUE(inForeignAfter("<svg><foreignObject><div></svg></div></foreignObject><g>"));
@@ -331,6 +335,9 @@ TEST(KvHtmlTokenizerTest, FormattingElementsReopenInsideMathmlText)
     EXPECT_EQ(tokens("<table><a></table><math></a><style><b>").back(), "T:<b>");
     EXPECT_EQ(tokens("<table><a><table><math></a><style><b>").back(), "T:<b>");
     EXPECT_EQ(tokens("<table><td><table><a></table></td><math></a><style><b>").back(), "S:b");
+    // Re-opening that <a> closes the open one and lists the tt after it, while the list is being
+    // re-opened; the tt re-opens before <math>, so </tt> closes it.
+    EXPECT_EQ(tokens("<a><tt><table><a></table>f<math></tt><style><b>").back(), "T:<b>");
 }
 
 TEST(KvHtmlTokenizerTest, SelectIgnoresRawTextTags)
