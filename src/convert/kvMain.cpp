@@ -55,8 +55,20 @@ QString TkvMain::CommaText(const QStringList &items)
 
 QString TkvMain::FailureAction(const QStringList &errors)
 {
-    // The text travels as UTF-8 in the address handed to the opener.
-    return QStringLiteral("err&e=") + TkvInfo::ReportText(CommaText(errors));
+    // The text travels as UTF-8 in the address handed to the opener. A run with thousands of distinct
+    // failures would make an address longer than a program argument may be (and than web servers
+    // take), so the report stops at whole texts once it is long enough and says how many it left out.
+    QStringList kept;
+    qsizetype length = 0;
+    for (const QString &error : errors) {
+        length += TkvInfo::ReportText(CommaText({error})).size() + 1;
+        if (length > MaxFailureReportLength && !kept.isEmpty())
+            break;
+        kept.append(error);
+    }
+    if (kept.size() < errors.size())
+        kept.append(QStringLiteral("(and %1 more)").arg(errors.size() - kept.size()));
+    return QStringLiteral("err&e=") + TkvInfo::ReportText(CommaText(kept));
 }
 
 void TkvMain::WriteLog(const QString &path, const QStringList &lines)

@@ -52,7 +52,9 @@ public:
     /// put in double quotes with its inner quotes doubled.
     static QString CommaText(const QStringList &items);
     /// The failure report's action: "err&e=" and the comma text of `errors`, made safe for the query.
+    /// Texts past about MaxFailureReportLength characters are left out and counted: "(and 12 more)".
     static QString FailureAction(const QStringList &errors);
+    static constexpr qsizetype MaxFailureReportLength = 2000;
     /// Writes `lines` to `path` as UTF-8 without byte-order mark, CR LF after every line. The folder is
     /// not created. Throws std::runtime_error naming the path and the cause.
     static void WriteLog(const QString &path, const QStringList &lines);

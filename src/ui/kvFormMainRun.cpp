@@ -6,6 +6,7 @@
 #include "kvConvertor.h"
 #include "kvFileError.h"
 #include "kvInfo.h"
+#include "kvMain.h"
 #include "kvOpener.h"
 #include "kvPath.h"
 #include "kvProject.h"
@@ -30,27 +31,6 @@
 #include <cerrno>
 
 namespace {
-
-/// Comma text of a list: items joined by ","; an item holding a character below 33, a comma or a
-/// double quote is enclosed in double quotes with its inner double quotes doubled.
-QString commaText(const QStringList &items)
-{
-    QStringList out;
-    for (const QString &item : items) {
-        bool quote = false;
-        for (QChar c : item)
-            if (c.unicode() < 33 || c == QLatin1Char(',') || c == QLatin1Char('"'))
-                quote = true;
-        if (quote) {
-            QString inner = item;
-            inner.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-            out << QLatin1Char('"') + inner + QLatin1Char('"');
-        } else {
-            out << item;
-        }
-    }
-    return out.join(QLatin1Char(','));
-}
 
 QString withoutTrailingSlash(const QString &text)
 {
@@ -250,9 +230,7 @@ void TkvFrmMain::OnFinish()
                 std::lock_guard guard(Batch->NodesLock());
                 errors = Batch->Errors;
             }
-            QString text = QStringLiteral("err&e=") + commaText(errors);
-            text.replace(QLatin1Char('?'), QStringLiteral("%3F"));
-            Info->OpenLink(QString(), text, QString());
+            Info->OpenLink(QString(), TkvMain::FailureAction(errors), QString());
         }
         StatusBar->showMessage(QStringLiteral("%1 converted, %2 failed.").arg(Batch->Successes).arg(Batch->Failures));
     }

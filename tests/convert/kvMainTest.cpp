@@ -89,6 +89,26 @@ TEST(KvMainLinesTest, CommaTextQuotesItemsWithBlanksCommasAndQuotes)
     EXPECT_EQ(TkvMain::FailureAction({QStringLiteral("a?b"), QStringLiteral("x")}), QStringLiteral("err&e=a%3Fb,x"));
 }
 
+TEST(KvMainLinesTest, FailureReportOfManyTextsStaysShortAndCountsWhatItLeftOut)
+{
+    // 20,000 distinct failures would otherwise make an address of megabytes, which no opener takes.
+    QStringList errors;
+    for (int i = 0; i < 20000; ++i)
+        errors << QStringLiteral("Cannot open \"/in/page-%1.htm\": Permission denied").arg(i);
+    const QString action = TkvMain::FailureAction(errors);
+    EXPECT_LE(action.size(), TkvMain::MaxFailureReportLength + 200);
+    EXPECT_TRUE(action.startsWith(QStringLiteral("err&e=\"Cannot open \"\"/in/page-0.htm\"\": Permission denied\",")));
+    const qsizetype kept = action.count(QStringLiteral("Permission denied"));
+    EXPECT_GT(kept, 10);
+    EXPECT_TRUE(action.endsWith(QStringLiteral(",\"(and %1 more)\"").arg(20000 - kept))) << action.right(80).toStdString();
+
+    // One text longer than the limit is still reported rather than dropped.
+    const QString longText(3000, QLatin1Char('x'));
+    EXPECT_EQ(TkvMain::FailureAction({longText}), QStringLiteral("err&e=") + longText);
+    // A short list is reported whole.
+    EXPECT_EQ(TkvMain::FailureAction({QStringLiteral("a"), QStringLiteral("b")}), QStringLiteral("err&e=a,b"));
+}
+
 TEST_F(KvMainTest, SummarizeCountsReportsOnceAndWritesTheLog)
 {
     runner.Batch->AddFailure(QStringLiteral("a?b"));
