@@ -21,7 +21,6 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QStatusBar>
-#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
@@ -86,7 +85,7 @@ TkvFrmMain::~TkvFrmMain()
             Convertor->Stop();
         while (RunningConvertors.load() > 0) {
             QCoreApplication::removePostedEvents(this, QEvent::MetaCall); // frees finishes queued to us
-            QThread::yieldCurrentThread();
+            TkvConvertor::WaitUntilNoneRunning(std::chrono::milliseconds(10)); // woken by the last one
         }
     }
     Convertor.reset();
