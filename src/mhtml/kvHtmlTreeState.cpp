@@ -140,28 +140,19 @@ bool isVoid(std::string_view name)
 
 void TkvHtmlTreeState::push(std::string name, Namespace ns, bool htmlIntegration, bool mathText)
 {
-    const size_t index = open.size();
-    (ns == Namespace::Html ? htmlPositions : foreignPositions)[name].push_back(index);
-    if (ns == Namespace::Html)
-        htmlIndexes.push_back(index);
+    const bool html = ns == Namespace::Html;
     // HTML tables, objects and templates bound the scope of end tags like integration points do.
     const bool boundary =
-        htmlIntegration || mathText ||
-        (ns == Namespace::Html && isOneOf(name, {"applet", "marquee", "object", "table", "template"}));
-    if (boundary)
-        integrationIndexes.push_back(index);
-    const bool special = ns == Namespace::Html && (kindOf(name) & Special);
-    if (special)
-        specialIndexes.push_back(index);
-    open.push_back(OpenElement{std::move(name), ns, htmlIntegration, mathText, boundary, special});
+        htmlIntegration || mathText || (html && isOneOf(name, {"applet", "marquee", "object", "table", "template"}));
+    const bool special = html && (kindOf(name) & Special);
+    open.Push(TkvHtmlOpenElements::Element{std::move(name), ns, htmlIntegration, mathText, boundary, special});
 }
 
 void TkvHtmlTreeState::pop()
 {
-    const OpenElement &top = open.back();
-    if (top.listed) {
+    if (open.Top().listed) {
         // Popped formatting elements stay listed, to be re-opened; a marker goes with its element.
-        const size_t index = open.size() - 1;
+        const size_t index = open.Size() - 1;
         for (size_t e = formatting.size(); e-- > 0;) {
             if (formatting[e].openIndex == index) {
                 if (formatting[e].marker)
@@ -172,36 +163,18 @@ void TkvHtmlTreeState::pop()
             }
         }
     }
-    if (top.scopeBoundary)
-        integrationIndexes.pop_back();
-    if (top.special)
-        specialIndexes.pop_back();
-    if (top.ns == Namespace::Html)
-        htmlIndexes.pop_back();
-    auto &positions = top.ns == Namespace::Html ? htmlPositions : foreignPositions;
-    const auto it = positions.find(top.name);
-    it->second.pop_back();
-    if (it->second.empty())
-        positions.erase(it);
-    open.pop_back();
+    open.Pop();
 }
 
 void TkvHtmlTreeState::popThrough(size_t index)
 {
-    while (open.size() > index)
+    while (open.Size() > index)
         pop();
-}
-
-size_t TkvHtmlTreeState::lastOf(const std::unordered_map<std::string, std::vector<size_t>> &positions,
-                                const std::string &name)
-{
-    const auto it = positions.find(name);
-    return it == positions.end() ? std::string::npos : it->second.back();
 }
 
 void TkvHtmlTreeState::popToIntegrationPoint()
 {
-    while (!open.empty() && open.back().ns != Namespace::Html && !open.back().htmlIntegration && !open.back().mathText)
+    while (!open.Empty() && open.Top().ns != Namespace::Html && !open.Top().htmlIntegration && !open.Top().mathText)
         pop();
 }
 
@@ -260,7 +233,7 @@ void TkvHtmlTreeState::reconstructFormatting()
         --first;
     if (first == formatting.size())
         return;
-    if (open.empty()) {
+    if (open.Empty()) {
         // Outside foreign content elements are counted, not kept (and no marker is left on the list).
         // Taken off the list first: counting a re-opened <a> can close an open one and list others.
         const std::vector<FormattingEntry> reopened(formatting.begin() + std::ptrdiff_t(first), formatting.end());
@@ -271,8 +244,8 @@ void TkvHtmlTreeState::reconstructFormatting()
     }
     for (size_t e = first; e < formatting.size(); ++e) {
         push(formatting[e].name, Namespace::Html, false, false);
-        formatting[e].openIndex = open.size() - 1;
-        open.back().listed = true;
+        formatting[e].openIndex = open.Size() - 1;
+        open[open.Size() - 1].listed = true;
     }
 }
 
@@ -294,9 +267,9 @@ void TkvHtmlTreeState::AfterText(std::string_view text)
 {
     if (!hasFormattingToReopen() || inSelect)
         return;
-    if (!open.empty() && open.back().ns != Namespace::Html && !open.back().mathText && !open.back().htmlIntegration)
+    if (!open.Empty() && open.Top().ns != Namespace::Html && !open.Top().mathText && !open.Top().htmlIntegration)
         return; // foreign content inserts characters as they are
-    const bool tableText = open.empty() && !scopes.empty() && scopes.back().boundary == "table";
+    const bool tableText = open.Empty() && !scopes.empty() && scopes.back().boundary == "table";
     for (char c : text) {
         // The tree builder drops NUL; whitespace directly in a table goes to the table as it is.
         if (c != '\0' && !(tableText && isWhitespace(c))) {
@@ -322,7 +295,7 @@ TkvHtmlTreeState::Content TkvHtmlTreeState::startHtmlElement(TkvHtmlToken &token
             closeCounted("select");
             // A select opened inside an integration point is on the stack: it is popped too, so that
             // what follows sees the element around it.
-            if (const size_t select = lastOf(htmlPositions, "select"); select != std::string::npos)
+            if (const size_t select = open.LastHtml("select"); select != std::string::npos)
                 popThrough(select);
             if (name == "select")
                 return content;
@@ -335,7 +308,7 @@ TkvHtmlTreeState::Content TkvHtmlTreeState::startHtmlElement(TkvHtmlToken &token
         inSelect = true;
         // (a table opened inside an integration point is on the stack; integration points after it do
         // not change the tree builder's insertion mode)
-        selectTableInForeign = lastOf(htmlPositions, "table") != std::string::npos;
+        selectTableInForeign = open.LastHtml("table") != std::string::npos;
         selectInTable = tablesOpen > 0 || selectTableInForeign;
     }
     if (name == "a") {
@@ -344,10 +317,10 @@ TkvHtmlTreeState::Content TkvHtmlTreeState::startHtmlElement(TkvHtmlToken &token
         if (entry != std::string::npos && formatting[entry].openIndex == std::string::npos)
             forgetFormatting(entry);
     }
-    if (!open.empty() && isNonNesting(name)) {
+    if (!open.Empty() && isNonNesting(name)) {
         // A new a, button, nobr, option or p closes the open one (before formatting elements are re-opened).
-        const size_t match = lastOf(htmlPositions, name);
-        const size_t boundary = integrationIndexes.empty() ? std::string::npos : integrationIndexes.back();
+        const size_t match = open.LastHtml(name);
+        const size_t boundary = open.InnermostBoundary();
         if (match != std::string::npos && (boundary == std::string::npos || match >= boundary))
             closeByEndTag(match);
     }
@@ -367,27 +340,27 @@ TkvHtmlTreeState::Content TkvHtmlTreeState::startHtmlElement(TkvHtmlToken &token
     } else if (token.name == "plaintext") {
         content = Content::PlainText;
     }
-    if (open.empty())
+    if (open.Empty())
         countHtmlStartTag(token.name);
     // Inside an integration point the HTML elements are kept too, so that their end tags and the
     // integration point's own end tag pop the right entries. Outside foreign content nothing is kept.
-    if (!open.empty() && !isVoid(token.name) && content != Content::PlainText &&
+    if (!open.Empty() && !isVoid(token.name) && content != Content::PlainText &&
         !isOneOf(token.name,
                  {"html", "head", "body", "caption", "col", "colgroup", "tbody", "td", "tfoot", "th", "thead", "tr"})) {
         // (the others are not inserted in a body)
         push(token.name, Namespace::Html, false, false);
         if (isFormatting(token.name) || isMarker(token.name))
-            listFormatting(open.size() - 1);
+            listFormatting(open.Size() - 1);
     }
     return content;
 }
 
 TkvHtmlTreeState::Content TkvHtmlTreeState::AfterStartTag(TkvHtmlToken &token)
 {
-    if (open.empty()) {
+    if (open.Empty()) {
         return startHtmlElement(token);
     }
-    const OpenElement *top = &open.back();
+    const TkvHtmlOpenElements::Element *top = &open.Top();
     if (top->ns == Namespace::Html || (top->mathText && token.name != "mglyph" && token.name != "malignmark") ||
         top->htmlIntegration || (top->name == "annotation-xml" && token.name == "svg")) {
         return startHtmlElement(token);
@@ -399,7 +372,7 @@ TkvHtmlTreeState::Content TkvHtmlTreeState::AfterStartTag(TkvHtmlToken &token)
     }
     if (token.selfClosing)
         return Content::Data; // acknowledged: the foreign element is closed at once
-    const Namespace ns = open.back().ns;
+    const Namespace ns = open.Top().ns;
     bool htmlIntegration = false;
     bool mathText = false;
     if (ns == Namespace::Svg) {
@@ -426,16 +399,15 @@ void TkvHtmlTreeState::AfterEndTag(const TkvHtmlToken &token)
             return;
         inSelect = false;
         if (name != "select" && countHtmlEndTag("select"))
-            popThrough(lastOf(htmlPositions, "select") == std::string::npos ? open.size()
-                                                                            : lastOf(htmlPositions, "select"));
+            popThrough(open.LastHtml("select") == std::string::npos ? open.Size() : open.LastHtml("select"));
     }
-    if (!open.empty() && open.back().ns != Namespace::Html) {
+    if (!open.Empty() && open.Top().ns != Namespace::Html) {
         if (name == "br" || name == "p") {
             popToIntegrationPoint(); // then handled by the HTML rules below
         } else {
             // Foreign content: the nearest foreign element of that name above the nearest HTML element.
-            const size_t match = lastOf(foreignPositions, name);
-            const size_t html = htmlIndexes.empty() ? std::string::npos : htmlIndexes.back();
+            const size_t match = open.LastForeign(name);
+            const size_t html = open.InnermostHtml();
             if (match != std::string::npos && (html == std::string::npos || match > html)) {
                 popThrough(match);
                 return;
@@ -452,12 +424,13 @@ void TkvHtmlTreeState::AfterEndTag(const TkvHtmlToken &token)
     }
     // The HTML rules: the nearest HTML element of that name, unless an integration point (a scope
     // boundary) stands above it.
-    const size_t match = lastOf(htmlPositions, name);
-    const size_t boundary = integrationIndexes.empty() ? std::string::npos : integrationIndexes.back();
+    const size_t match = open.LastHtml(name);
+    const size_t boundary = open.InnermostBoundary();
     if (match != std::string::npos && (boundary == std::string::npos || match >= boundary)) {
         // Another element's end tag stops at a special element opened after it (a formatting
         // element's is taken out from under it).
-        if (!(kindOf(name) & (Special | Formatting)) && !specialIndexes.empty() && specialIndexes.back() > match)
+        const size_t special = open.InnermostSpecial();
+        if (!(kindOf(name) & (Special | Formatting)) && special != std::string::npos && special > match)
             return;
         closeByEndTag(match);
         return;

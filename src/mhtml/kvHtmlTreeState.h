@@ -1,7 +1,8 @@
 #pragma once
 
+#include "kvHtmlOpenElements.h"
+
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -36,27 +37,10 @@ public:
     /// Records character data outside raw-text elements: the tree builder re-opens formatting
     /// elements before inserting it.
     void AfterText(std::string_view text);
-    bool InForeignContent() const { return !open.empty() && open.back().ns != Namespace::Html; }
+    bool InForeignContent() const { return !open.Empty() && open.Top().ns != Namespace::Html; }
 
 private:
-    enum class Namespace : uint8_t
-    {
-        Html,
-        Svg,
-        Math
-    };
-
-    /// An element open inside foreign content (the stack is empty outside svg and math).
-    struct OpenElement
-    {
-        std::string name;
-        Namespace ns;
-        bool htmlIntegration; ///< svg foreignObject/desc/title, annotation-xml with an HTML encoding
-        bool mathText;        ///< mi, mo, mn, ms, mtext
-        bool scopeBoundary;   ///< an integration point, or an HTML table, object, template, ...
-        bool special;         ///< an HTML element of the tree builder's special category
-        bool listed = false;  ///< has an entry in `formatting`
-    };
+    using Namespace = TkvHtmlOpenElements::Namespace;
 
     /// An entry of the tree builder's list of active formatting elements, for the formatting
     /// elements (a, b, font, ...) opened on `open`. Closing an element around one pops it but leaves
@@ -90,8 +74,6 @@ private:
     void push(std::string name, Namespace ns, bool htmlIntegration, bool mathText);
     void pop();
     void popThrough(size_t index);
-    static size_t lastOf(const std::unordered_map<std::string, std::vector<size_t>> &positions,
-                         const std::string &name);
     void popToIntegrationPoint();
     void countHtmlStartTag(const std::string &name);
     /// Closes the last open element of that name and the elements opened after it.
@@ -121,13 +103,7 @@ private:
     /// Closes the element at `index` by its own end tag: popped, and no longer listed.
     void closeByEndTag(size_t index);
 
-    std::vector<OpenElement> open; ///< foreign content and the HTML inside its integration points
-    /// Where each name stands in `open` (indices, ascending), for HTML and for foreign elements, and
-    /// where the HTML elements and the integration points stand: end tags find their element without
-    /// walking the stack.
-    std::unordered_map<std::string, std::vector<size_t>> htmlPositions, foreignPositions;
-    std::vector<size_t> htmlIndexes, integrationIndexes; ///< the latter: every scope boundary
-    std::vector<size_t> specialIndexes;
+    TkvHtmlOpenElements open; ///< foreign content and the HTML inside its integration points
     /// For each name, when the open ones started (numbers from `startTags`), and the special elements
     /// among them in that order: an end tag stops at a special element opened after its element.
     OpenNames htmlOpen;
