@@ -314,6 +314,7 @@ TEST(KvHtmlTokenizerTest, ForeignContentEnds)
     // An svg title bounds the scope of HTML end tags even below foreign content opened inside it
     // (the browser agrees; gumbo 0.10 lets </mi> through).
     EXPECT_EQ(tokens("<mi><svg><title><svg></mi><style><b>").back(), "S:b");
+    EXPECT_EQ(tokens("<mi><svg><title><math></mi><style><b>").back(), "S:b");
 }
 
 TEST(KvHtmlTokenizerTest, FormattingElementsReopenInsideMathmlText)
