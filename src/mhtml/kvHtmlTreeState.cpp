@@ -52,6 +52,8 @@ enum NameKind : unsigned
     Formatting = 1,      ///< kept in the tree builder's list of active formatting elements
     Special = 2,         ///< the tree builder's "special" category (the void ones left out: they never stay open)
     ClosesParagraph = 4, ///< its start tag closes an open <p> first (outside a button)
+    /// inserted (or ignored) without first re-opening the formatting elements, unlike every other start tag
+    SkipsReconstruction = 8,
 };
 
 /// What the tree builder does with an HTML element of that name; looked up for every tag outside
@@ -94,6 +96,18 @@ unsigned kindOf(std::string_view name)
               "hgroup", "hr",         "li",       "listing",    "main",    "menu",    "nav",     "ol",
               "p",      "plaintext",  "pre",      "search",     "section", "summary", "ul",      "xmp"})
             k[n] |= ClosesParagraph;
+        for (std::string_view n :
+             {"h1",      "h2",       "h3",         "h4",      "h5",         "h6",      "address",  "article",
+              "aside",   "base",     "basefont",   "bgsound", "blockquote", "body",    "caption",  "center",
+              "col",     "colgroup", "dd",         "details", "dialog",     "dir",     "div",      "dl",
+              "dt",      "fieldset", "figcaption", "figure",  "footer",     "form",    "frame",    "frameset",
+              "head",    "header",   "hgroup",     "hr",      "html",       "iframe",  "li",       "link",
+              "listing", "main",     "menu",       "meta",    "nav",        "noembed", "noframes", "ol",
+              "p",       "param",    "plaintext",  "pre",     "rb",         "rp",      "rt",       "rtc",
+              "script",  "search",   "section",    "source",  "style",      "summary", "table",    "tbody",
+              "td",      "template", "textarea",   "tfoot",   "th",         "thead",   "title",    "tr",
+              "track",   "ul"})
+            k[n] |= SkipsReconstruction;
         return k;
     }();
     const auto it = kinds.find(name);
@@ -112,22 +126,9 @@ bool isMarker(std::string_view name)
     return isOneOf(name, {"applet", "marquee", "object", "template"});
 }
 
-/// Start tags that the tree builder inserts without first re-opening the formatting elements (or
-/// ignores); every other start tag re-opens them.
 bool skipsReconstruction(std::string_view name)
 {
-    if (name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6')
-        return true;
-    return isOneOf(name,
-                   {"address",  "article",  "aside",   "base",     "basefont",   "bgsound", "blockquote", "body",
-                    "caption",  "center",   "col",     "colgroup", "dd",         "details", "dialog",     "dir",
-                    "div",      "dl",       "dt",      "fieldset", "figcaption", "figure",  "footer",     "form",
-                    "frame",    "frameset", "head",    "header",   "hgroup",     "hr",      "html",       "iframe",
-                    "li",       "link",     "listing", "main",     "menu",       "meta",    "nav",        "noembed",
-                    "noframes", "ol",       "p",       "param",    "plaintext",  "pre",     "rb",         "rp",
-                    "rt",       "rtc",      "script",  "search",   "section",    "source",  "style",      "summary",
-                    "table",    "tbody",    "td",      "template", "textarea",   "tfoot",   "th",         "thead",
-                    "title",    "tr",       "track",   "ul"});
+    return kindOf(name) & SkipsReconstruction;
 }
 
 bool isVoid(std::string_view name)
