@@ -58,17 +58,21 @@ QString TkvMain::FailureAction(const QStringList &errors)
     // The text travels as UTF-8 in the address handed to the opener. A run with thousands of distinct
     // failures would make an address longer than a program argument may be (and than web servers
     // take), so the report stops at whole texts once it is long enough and says how many it left out.
+    // Escaping works character by character, so the escaped items joined by "," are the escaped
+    // comma text of the whole list.
+    const auto escaped = [](const QString &item) { return TkvInfo::ReportText(CommaText({item})); };
     QStringList kept;
     qsizetype length = 0;
     for (const QString &error : errors) {
-        length += TkvInfo::ReportText(CommaText({error})).size() + 1;
+        QString item = escaped(error);
+        length += item.size() + 1;
         if (length > MaxFailureReportLength && !kept.isEmpty())
             break;
-        kept.append(error);
+        kept.append(std::move(item));
     }
     if (kept.size() < errors.size())
-        kept.append(QStringLiteral("(and %1 more)").arg(errors.size() - kept.size()));
-    return QStringLiteral("err&e=") + TkvInfo::ReportText(CommaText(kept));
+        kept.append(escaped(QStringLiteral("(and %1 more)").arg(errors.size() - kept.size())));
+    return QStringLiteral("err&e=") + kept.join(QLatin1Char(','));
 }
 
 void TkvMain::WriteLog(const QString &path, const QStringList &lines)
