@@ -5,6 +5,7 @@
 #include "kvInfo.h"
 #include "kvProduct.h"
 #include "kvProject.h"
+#include "kvRuntimeFolder.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -175,5 +176,8 @@ int TkvStartup::StartAndRun()
     if (mode == TkvRunMode::TransparentWindow) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    // The window's platform looks for the session's runtime folder as it starts; an unattended run
+    // has no session, and Qt would warn on stderr about the folder it falls back to.
+    TkvRuntimeFolder::Provide();
     return WindowRun ? WindowRun(argc, argv, mode, [this] { ReleaseGlobals(); }) : 0;
 }

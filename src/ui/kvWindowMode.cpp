@@ -31,13 +31,17 @@ int RunWindowMode(int &argc, char **argv, const std::function<void()> &releaseGl
     QApplication app(argc, argv);
     if (Project)
         QGuiApplication::setApplicationDisplayName(Project->Title);
-    kvOpener::SetOpenHook([](const QString &address) {
-        if (QThread::currentThread() == qApp->thread())
-            openWithDesktop(address);
-        else
-            QMetaObject::invokeMethod(
-                qApp, [address] { openWithDesktop(address); }, Qt::QueuedConnection);
-    });
+    // The offscreen platform cannot open anything (Qt only prints that it cannot): a pure console run
+    // opens its reports the way a run without a window does.
+    if (!transparent) {
+        kvOpener::SetOpenHook([](const QString &address) {
+            if (QThread::currentThread() == qApp->thread())
+                openWithDesktop(address);
+            else
+                QMetaObject::invokeMethod(
+                    qApp, [address] { openWithDesktop(address); }, Qt::QueuedConnection);
+        });
+    }
 
     kvFrmMain = new TkvFrmMain();
     kvFrmWeb2ArcAbout = new TkvFrmWeb2ArcAbout(kvFrmMain);

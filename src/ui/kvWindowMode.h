@@ -10,7 +10,8 @@
 /// Steps: when the project is a pure console one (which reaches window mode only with a web address
 /// as its source), Qt's "offscreen" platform is chosen, so the run needs no display and the window is
 /// never shown. The application object is created and its display name set to the product title; the
-/// desktop opener is installed for web links and folders; the main window is created (it binds its
+/// desktop opener is installed for web links and folders (not on the offscreen platform, which opens
+/// nothing: there kvOpener's own way applies, xdg-open in a desktop session); the main window is created (it binds its
 /// controls and loads the start project), then the about box, whose first ShowAbout shows nothing and
 /// makes the main window transparent in the pure console case; the main window is shown (or, when it
 /// stays hidden, its first-show step runs from the event loop, so an unattended run starts as if it

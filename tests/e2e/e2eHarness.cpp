@@ -22,7 +22,7 @@ QString TkvE2eEnv::Path(const QString &relative) const
     return dir.path() + QLatin1Char('/') + relative;
 }
 
-TkvE2eResult TkvE2eEnv::Run(const QStringList &args, int timeoutMs) const
+TkvE2eResult TkvE2eEnv::Run(const QStringList &args, int timeoutMs, const QStringList &unset) const
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -30,6 +30,8 @@ TkvE2eResult TkvE2eEnv::Run(const QStringList &args, int timeoutMs) const
     env.insert(QStringLiteral("WEB2ARC_OPENER"), Path(QStringLiteral("opener.sh")));
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    for (const QString &name : unset)
+        env.remove(name);
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(Root());
     // WEB2ARC_E2E_EXE may name another build of the program (for instance a sanitizer build).

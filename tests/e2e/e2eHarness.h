@@ -27,8 +27,9 @@ public:
     /// Root() + "/" + relative.
     QString Path(const QString &relative) const;
 
-    /// Runs web2arc with `args`; the working folder is Root().
-    TkvE2eResult Run(const QStringList &args, int timeoutMs = 180000) const;
+    /// Runs web2arc with `args`; the working folder is Root(). The variables named in `unset` are
+    /// left out of its environment.
+    TkvE2eResult Run(const QStringList &args, int timeoutMs = 180000, const QStringList &unset = {}) const;
     /// Writes a project file of name=value lines (CR LF) and runs it.
     TkvE2eResult RunProject(const QStringList &options,
                             const QString &name = QStringLiteral("job.batch-web2arc")) const;

@@ -6,6 +6,8 @@
 // empty manual, a picture it names that cannot be read, an unwritable output).
 // The same manual gives the same bytes: fonts are written in a fixed order, and the creation date is
 // SOURCE_DATE_EPOCH when that is set (as package builds set it).
+#include "kvRuntimeFolder.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QDateTime>
@@ -139,6 +141,8 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // The writer keeps its fonts in a hash: a fixed seed writes them in the same order every time.
     QHashSeed::setDeterministicGlobalSeed();
+    // Builds run outside a login session; without this Qt warns about the missing runtime folder.
+    TkvRuntimeFolder::Provide();
     QGuiApplication app(argc, argv);
     if (argc < 3) {
         std::fprintf(stderr, "usage: manual2pdf <manual.md> <output.pdf> [title]\n");
