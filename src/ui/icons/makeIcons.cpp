@@ -2,6 +2,8 @@
 // changing a picture:
 //   g++ -std=c++20 -fPIC makeIcons.cpp $(pkg-config --cflags --libs Qt6Gui) -o /tmp/makeIcons
 //   QT_QPA_PLATFORM=offscreen /tmp/makeIcons <this folder>
+// The about box's product.png is the program's icon, rendered from packaging/icons/web2arc.svg:
+//   build/packaging/iconrender packaging/icons/web2arc.svg src/ui/icons/product.png 128
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -162,44 +164,6 @@ int main(int argc, char **argv)
         p.setBrush(Qt::white);
         p.drawEllipse(QRectF(7, 3.5, 2.2, 2.2));
         p.drawRect(QRectF(7, 6.8, 2.2, 5.8));
-    });
-
-    // The about box's product picture: a web page folding into one archive.
-    save(dir, QStringLiteral("product"), 128, [](QPainter &p) {
-        QLinearGradient bg(0, 0, 0, 128);
-        bg.setColorAt(0, QColor(255, 255, 255, 235));
-        bg.setColorAt(1, QColor(215, 228, 255, 235));
-        p.setPen(Qt::NoPen);
-        p.setBrush(bg);
-        p.drawRoundedRect(QRectF(4, 4, 120, 120), 18, 18);
-        // the globe
-        p.setPen(pen(QColor(0, 70, 200), 4));
-        p.setBrush(QColor(120, 180, 255));
-        p.drawEllipse(QRectF(14, 14, 62, 62));
-        p.setBrush(Qt::NoBrush);
-        p.setPen(pen(QColor(0, 70, 200), 2.5));
-        p.drawEllipse(QRectF(31, 14, 28, 62));
-        p.drawLine(QPointF(14, 45), QPointF(76, 45));
-        p.drawLine(QPointF(19, 30), QPointF(71, 30));
-        p.drawLine(QPointF(19, 60), QPointF(71, 60));
-        // the arrow into the archive
-        p.setPen(pen(QColor(230, 120, 0), 7));
-        p.drawLine(QPointF(64, 66), QPointF(80, 82));
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(230, 120, 0));
-        p.drawPolygon(QPolygonF({QPointF(88, 90), QPointF(70, 88), QPointF(86, 72)}));
-        // the archive: one sheet with a clasp
-        p.setPen(pen(QColor(60, 60, 80), 3));
-        p.setBrush(Qt::white);
-        p.drawRoundedRect(QRectF(72, 78, 44, 40), 5, 5);
-        p.setBrush(QColor(0, 85, 255));
-        p.drawRect(QRectF(72, 78, 44, 11));
-        QFont f(QStringLiteral("DejaVu Sans"));
-        f.setPixelSize(12);
-        f.setBold(true);
-        p.setFont(f);
-        p.setPen(QColor(0, 60, 170));
-        p.drawText(QRectF(72, 90, 44, 26), Qt::AlignCenter, QStringLiteral("MHT"));
     });
     return 0;
 }
