@@ -1,14 +1,11 @@
 #include "kvBatch.h"
 
-#include "VBScriptRegex.h"
 #include "kvDirListing.h"
 #include "kvFileName.h"
 #include "kvMatch.h"
 #include "kvPath.h"
 #include "kvProject.h"
 #include "kvWildcard.h"
-
-#include <QByteArray>
 
 #include <chrono>
 #include <set>
@@ -239,11 +236,5 @@ void TkvBatch::WaitFor()
 
 QString TkvBatch::UrlToPath(const QString &text)
 {
-    if (!text.startsWith(QLatin1String("file:")))
-        return text;
-    const QString rest = Regex::Replace(QStringLiteral("^file:/*"), text, QString(), 0);
-    if (rest.isEmpty())
-        return QString();
-    // Percent escapes stand for bytes (UTF-8 for text); bytes that are not UTF-8 keep their value.
-    return u'/' + TkvFileName::Decode(QByteArray::fromPercentEncoding(rest.toUtf8()));
+    return TkvPath::UrlToPath(text);
 }

@@ -81,9 +81,7 @@ public:
     /// Waits until the search thread has ended; returns at once when it never started.
     void WaitFor();
 
-    /// A "file:" URL as a local path: "file:" and the slashes after it removed, one '/' put in front,
-    /// percent escapes decoded (file:///home/u/a%20b.htm gives /home/u/a b.htm). A URL with nothing
-    /// after its slashes gives the empty text. Any other text is returned unchanged.
+    /// A "file:" URL as a local path; any other text unchanged (TkvPath::UrlToPath).
     static QString UrlToPath(const QString &text);
 
     // ---- counters, read directly after the run (or under the lock while it runs) ----

@@ -1,8 +1,9 @@
 #include "kvPath.h"
 
-#include <QDir>
+#include "kvFileName.h"
+
+#include <QByteArray>
 #include <QFile>
-#include <QFileInfo>
 
 #include <climits>
 #include <unistd.h>
@@ -17,15 +18,40 @@ QString TkvPath::NamePart(const QString &path)
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-bool TkvPath::ForceFolders(const QString &folder)
+QString TkvPath::WithExtension(const QString &path, const QString &ext)
 {
-    if (folder.isEmpty()) {
-        return false;
+    if (ext.isEmpty() || path.endsWith(ext, Qt::CaseSensitive)) {
+        return path;
     }
-    if (QFileInfo(folder).isDir()) {
+    if (path.endsWith(ext, Qt::CaseInsensitive)) {
+        return path.chopped(ext.size()) + ext;
+    }
+    return path + ext;
+}
+
+QString TkvPath::UrlToPath(const QString &text)
+{
+    if (!text.startsWith(QLatin1String("file:"))) {
+        return text;
+    }
+    qsizetype start = 5;
+    while (start < text.size() && text.at(start) == QLatin1Char('/')) {
+        ++start;
+    }
+    if (start == text.size()) {
+        return QString();
+    }
+    // Percent escapes stand for bytes (UTF-8 for text); bytes that are not UTF-8 keep their value.
+    return QLatin1Char('/') + TkvFileName::Decode(QByteArray::fromPercentEncoding(text.mid(start).toUtf8()));
+}
+
+bool TkvPath::IsWebAddress(const QString &text)
+{
+    if (text.startsWith(QLatin1String("http"), Qt::CaseInsensitive)) {
         return true;
     }
-    return QDir().mkpath(folder) && QFileInfo(folder).isDir();
+    const qsizetype separator = text.indexOf(QLatin1String("://"));
+    return separator > 0 && !text.startsWith(QLatin1String("file:"), Qt::CaseInsensitive);
 }
 
 QString TkvPath::ExecutablePath()

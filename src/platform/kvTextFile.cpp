@@ -1,6 +1,7 @@
 #include "kvTextFile.h"
 
 #include "kvFileError.h"
+#include "kvFileName.h"
 #include "kvPath.h"
 
 #include <QFile>
@@ -176,7 +177,7 @@ void TkvTextFile::WriteLines(const QString &path, const QStringList &lines)
             target = resolved;
         }
     }
-    TkvPath::ForceFolders(TkvPath::FolderPart(target)); // a failure shows in the next step
+    TkvFileName::MakePath(TkvPath::FolderPart(target)); // a failure shows in the next step
 
     // A short hidden name beside the target, so a target name near NAME_MAX still has a temporary.
     QByteArray pattern = QFile::encodeName(TkvPath::FolderPart(target)) + ".web2arc-XXXXXX";

@@ -1,5 +1,6 @@
 #include "kvFileUtils.h"
 
+#include "kvFileName.h"
 #include "kvPath.h"
 #include "kvTextFile.h"
 
@@ -35,7 +36,7 @@ void TkvFileUtils::WriteFileText(const QString &path, const QString &text, int u
     requireUnitSize(unitSize);
     const QString folder = TkvPath::FolderPart(path);
     if (!folder.isEmpty()) {
-        TkvPath::ForceFolders(folder);
+        TkvFileName::MakePath(folder);
     }
     QByteArray bytes(text.size() * 2, Qt::Uninitialized);
     for (qsizetype i = 0; i < text.size(); ++i) {

@@ -1,6 +1,7 @@
 #include "kvProject.h"
 
 #include "kvFileError.h"
+#include "kvFileName.h"
 #include "kvHomePath.h"
 #include "kvInfo.h"
 #include "kvPath.h"
@@ -312,7 +313,9 @@ QString TkvProject::GetTargetDir() const
     if (target.isEmpty()) {
         return target; // nothing to create; the caller copes with an empty target
     }
-    TkvPath::ForceFolders(target); // a failure shows when the first file is written
+    // The folder the run will write to: a file: URL names a local path, and the name's bytes are the
+    // ones the search and the converters use, so no second folder appears beside the right one.
+    TkvFileName::MakePath(TkvPath::UrlToPath(target)); // a failure shows when the first file is written
     if (!target.endsWith(PathDelim)) {
         target += PathDelim;
     }

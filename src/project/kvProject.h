@@ -78,6 +78,9 @@ public:
     bool GetPureConsole() const;
     int GetDaemon() const;
     bool GetRunAndClose() const;
+    /// Target followed by PathDelim, after creating the folder it names (a file: URL is taken as its
+    /// local path) with its parents; a failure is left for the converters to report. The empty text
+    /// when Target is empty (nothing is created then).
     QString GetTargetDir() const;
 
     // ---- typed reading, as every getter does it ----

@@ -5,6 +5,7 @@
 #include "kvBatch.h"
 #include "kvConvertor.h"
 #include "kvFileError.h"
+#include "kvFileName.h"
 #include "kvInfo.h"
 #include "kvMain.h"
 #include "kvOpener.h"
@@ -140,7 +141,7 @@ void TkvFrmMain::aConvertExecute()
         return;
     }
     QString target = eTarget->text();
-    TkvPath::ForceFolders(TkvBatch::UrlToPath(target)); // a failure shows up per file
+    TkvFileName::MakePath(TkvBatch::UrlToPath(target)); // a failure shows up per file
     if (!target.endsWith(QLatin1Char('/'))) {
         target += QLatin1Char('/');
         eTarget->setText(target);

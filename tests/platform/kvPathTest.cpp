@@ -1,5 +1,6 @@
 // Path parts, folder creation and the per-user home path.
 #include "kvPath.h"
+#include "kvFileName.h"
 #include "kvHomePath.h"
 
 #include <QFile>
@@ -7,6 +8,10 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <set>
+#include <unistd.h>
 
 namespace {
 
@@ -22,17 +27,42 @@ TEST(KvPathTest, FolderPartEndsAtTheLastSlash)
     EXPECT_EQ(TkvPath::NamePart(QStringLiteral("index.htm")), QStringLiteral("index.htm"));
 }
 
-TEST(KvPathTest, ForceFoldersCreatesParentsAndReportsFailure)
+/// The names in `folder` as the file system holds them (bytes, not text).
+std::set<QByteArray> rawNames(const QString &folder)
+{
+    std::set<QByteArray> names;
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return names;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names.insert(name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+TEST(KvPathTest, MakePathCreatesParentsWithTheNamesOwnBytesAndReportsFailure)
 {
     QTemporaryDir dir;
-    EXPECT_TRUE(TkvPath::ForceFolders(dir.filePath(QStringLiteral("a/b/c"))));
+    EXPECT_TRUE(TkvFileName::MakePath(dir.filePath(QStringLiteral("a/b/c/"))));
     EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("a/b/c"))).isDir());
-    EXPECT_TRUE(TkvPath::ForceFolders(dir.path()));
+    EXPECT_TRUE(TkvFileName::MakePath(dir.path()));
+
+    // A name that is not UTF-8 becomes that one folder, not a second one spelled with U+FFFD.
+    const QString odd = TkvFileName::Decode(QFile::encodeName(dir.path()) + "/x\xff/in");
+    EXPECT_TRUE(TkvFileName::MakePath(odd));
+    EXPECT_EQ(rawNames(dir.path()), (std::set<QByteArray>{"a", "x\xff"}));
+    ::rmdir(TkvFileName::Encode(odd).constData()); // QTemporaryDir cannot remove such names
+    ::rmdir(TkvFileName::Encode(TkvPath::FolderPart(odd)).constData());
+
     QFile file(dir.filePath(QStringLiteral("f")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
-    EXPECT_FALSE(TkvPath::ForceFolders(dir.filePath(QStringLiteral("f/sub"))));
-    EXPECT_FALSE(TkvPath::ForceFolders(QString()));
+    EXPECT_FALSE(TkvFileName::MakePath(dir.filePath(QStringLiteral("f/sub"))));
+    EXPECT_FALSE(TkvFileName::MakePath(dir.filePath(QStringLiteral("f"))));
+    EXPECT_FALSE(TkvFileName::MakePath(QString()));
 }
 
 TEST(KvPathTest, ExecutablePathIsThisProgram)

@@ -1,11 +1,16 @@
 // The rules of the option lines and the typed getters.
 #include "kvProjectFixture.h"
 
+#include "kvFileName.h"
+
 #include <QDir>
 #include <QFileInfo>
 
 #include <atomic>
+#include <dirent.h>
 #include <thread>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -181,6 +186,37 @@ TEST_F(KvProjectTest, TargetDirCreatesTheFolderAndEndsWithTheDelimiter)
     WriteAll(HomeFile(QStringLiteral("file")), "x");
     store->SetOption(QStringLiteral("Target"), HomeFile(QStringLiteral("file/sub")));
     EXPECT_EQ(store->GetTargetDir(), HomeFile(QStringLiteral("file/sub/")));
+}
+
+TEST_F(KvProjectTest, TargetDirCreatesTheFolderTheRunWritesToAndNothingElse)
+{
+    // Run from another folder, a file: URL makes its local folder, not "./file:/..." here.
+    const QString work = HomeFile(QStringLiteral("work"));
+    ASSERT_TRUE(QDir().mkpath(work));
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(work));
+    const QString url = QStringLiteral("file://") + HomeFile(QStringLiteral("out%202"));
+    store->SetOption(QStringLiteral("Target"), url);
+    const QString dir = store->GetTargetDir();
+    QDir::setCurrent(previous);
+    EXPECT_EQ(dir, url + QLatin1Char('/'));
+    EXPECT_TRUE(QFileInfo(HomeFile(QStringLiteral("out 2"))).isDir());
+    EXPECT_EQ(QDir(work).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden), QStringList());
+
+    // A name that is not UTF-8 gives exactly one folder, with the name's own bytes (QDir cannot list
+    // such a name, so the folder is read with the system's own calls).
+    const QByteArray oddName = QFile::encodeName(work) + "/t\xe9";
+    store->SetOption(QStringLiteral("Target"), TkvFileName::Decode(oddName));
+    store->GetTargetDir();
+    std::vector<QByteArray> names;
+    if (DIR *dir = ::opendir(QFile::encodeName(work).constData())) {
+        while (const dirent *entry = ::readdir(dir))
+            if (entry->d_name[0] != '.')
+                names.emplace_back(entry->d_name);
+        ::closedir(dir);
+    }
+    EXPECT_EQ(names, std::vector<QByteArray>{QByteArray("t\xe9")});
+    ::rmdir(oddName.constData()); // QTemporaryDir cannot remove it either
 }
 
 TEST_F(KvProjectTest, ReadersNeverSeeAHalfChangedProject)
