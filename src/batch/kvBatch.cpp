@@ -57,8 +57,10 @@ void TkvBatch::StartSearch(const QString &source, const QString &target, bool su
     Subdirs = subdirs;
 
     std::lock_guard guard(threadLock);
-    if (!SearchDone && !searchThread.joinable())
+    if (!SearchDone && !searchThread.joinable()) {
         searchThread = std::thread([this] { Execute(); });
+        searchStarted = true;
+    }
 }
 
 void TkvBatch::Execute()
@@ -182,6 +184,11 @@ TkvNode *TkvBatch::NextNode()
             Drained = true;
             return nullptr;
         }
+        if (terminateRequested && !searchStarted) {
+            // Stopped before any search ran: nothing will ever be queued or mark the search done.
+            Drained = true;
+            return nullptr;
+        }
         std::unique_lock wait(waitLock);
         ++waiters;
         waitSignal.wait_for(wait, std::chrono::milliseconds(100), [&] { return changes != seen; });
@@ -224,7 +231,12 @@ void TkvBatch::UnlockNodes()
 
 void TkvBatch::Terminate()
 {
-    terminateRequested = true;
+    {
+        std::lock_guard guard(waitLock);
+        terminateRequested = true;
+        ++changes;
+    }
+    waitSignal.notify_all(); // workers waiting in NextNode look again and end
 }
 
 void TkvBatch::WaitFor()

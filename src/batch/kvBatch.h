@@ -58,7 +58,9 @@ public:
     bool Accepts(const QString &path) const;
 
     /// The next entry in append order, waiting while the queue is empty and the search still runs.
-    /// Null when every entry has been handed out and the search has ended (Drained is then set).
+    /// Null when every entry has been handed out and the search has ended (Drained is then set). A
+    /// terminated job whose search thread never started hands out what is queued, then null at once
+    /// (also setting Drained) instead of waiting for a search that will never end.
     TkvNode *NextNode();
     void AddSuccess();
     /// Counts a failure and keeps `text` in Errors unless an equal text (ignoring case, as
@@ -75,7 +77,8 @@ public:
     /// The same lock, for std::lock_guard.
     std::recursive_mutex &NodesLock() const { return lock; }
 
-    /// Asks the search thread to stop after the entry it is listing. Any thread.
+    /// Asks the search thread to stop after the entry it is listing (a thread not yet started never
+    /// searches), and wakes the workers waiting in NextNode. Any thread.
     void Terminate();
     bool Terminated() const { return terminateRequested; }
     /// Waits until the search thread has ended; returns at once when it never started.
@@ -116,6 +119,7 @@ private:
     std::atomic<bool> SearchDone{false};
     std::atomic<bool> Drained{false};
     std::atomic<bool> terminateRequested{false};
+    std::atomic<bool> searchStarted{false}; // the search thread was started
 
     // Wake-up of workers waiting in NextNode: bumped after each append and when the search ends.
     std::mutex waitLock;

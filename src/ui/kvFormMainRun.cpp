@@ -103,7 +103,14 @@ bool TkvFrmMain::search()
         AddSourceFile(source);
         return true;
     }
-    Batch->StartSearch(source, eTarget->text(), cSubdir->isChecked());
+    try {
+        Batch->StartSearch(source, eTarget->text(), cSubdir->isChecked());
+    } catch (...) {
+        // A job whose search never started would keep its workers waiting for entries that never come:
+        // it is dropped, so the next Convert searches again.
+        retireBatch();
+        throw;
+    }
     return true;
 }
 

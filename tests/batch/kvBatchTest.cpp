@@ -14,6 +14,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -336,3 +338,26 @@ TEST_F(KvBatchTest, StopBeforeTheStartSearchesNothing)
     EXPECT_EQ(batch.NextNode(), nullptr);
     EXPECT_EQ(batch.NodeCount(), 0);
 }
+
+namespace {
+
+TEST_F(KvBatchTest, StopEndsAWorkerWaitingForASearchThatNeverStarted)
+{
+    // A job whose StartSearch failed has no search to end the wait: Stop must end it.
+    TkvBatch batch;
+    EXPECT_THROW(batch.StartSearch(root + QStringLiteral("*.htm"), QString(), false), std::runtime_error);
+    std::promise<TkvNode *> taken;
+    std::future<TkvNode *> result = taken.get_future();
+    std::thread worker([&] { taken.set_value(batch.NextNode()); });
+    EXPECT_EQ(result.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout); // it waits
+    batch.Terminate();
+    const bool ended = result.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    if (!ended)
+        batch.AddSingleFile(QStringLiteral("unblock")); // let the thread end so the test can report
+    worker.join();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(result.get(), nullptr);
+    EXPECT_TRUE(batch.IsDrained());
+}
+
+} // namespace

@@ -227,11 +227,19 @@ TEST_F(RunTest, SearchFailureGoesToTheErrorHandlerAndStartDoesNotConvert)
     EXPECT_EQ(counter(QStringLiteral("E")), QStringLiteral("1"));
     EXPECT_EQ(counter(QStringLiteral("C")), QString());
 
-    TkvBatch *empty = w->Batch; // the failed search left a new, empty job
-    w->eSource->clear();
+    EXPECT_EQ(w->Batch, nullptr); // a job whose search never started is not kept
+
+    // With a target typed in, Convert searches again and converts.
     w->eTarget->setText(out);
+    w->aConvert->trigger();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(rowsText(), QStringList{pages + QStringLiteral("a.htm")});
+    EXPECT_TRUE(QFile::exists(out + QStringLiteral("a.mht")));
+
+    TkvBatch *job = w->Batch;
+    w->eSource->clear();
     w->aSearch->trigger(); // empty source: nothing happens, no error
-    EXPECT_EQ(w->Batch, empty);
+    EXPECT_EQ(w->Batch, job);
     EXPECT_EQ(counter(QStringLiteral("E")), QStringLiteral("1"));
 }
 
