@@ -100,8 +100,10 @@ void TkvMain::Run()
     QString target = Project->GetTargetDir();
     const QString source = Project->GetSource();
     if (target.isEmpty()) {
-        // No target: every archive goes beside its source, so the source's folder is the target.
-        target = TkvPath::FolderPart(TkvBatch::UrlToPath(source));
+        // No target: every archive goes beside its source, so the source's folder is the target; a web
+        // address's archive goes to the current folder, as a download does.
+        if (!TkvPath::IsWebAddress(source))
+            target = TkvPath::FolderPart(TkvBatch::UrlToPath(source));
         if (target.isEmpty())
             target = QDir::currentPath() + QLatin1Char('/');
     }

@@ -402,17 +402,22 @@ void TkvProject::OpenProject(bool silent)
         }
     } else if (!InlineOptions.isEmpty()) {
         SetOptionsText(InlineOptions);
-        if (TargetFollowsSource && GetTarget().isEmpty()) {
-            SetOption(QStringLiteral("Target"), TkvPath::FolderPart(GetSource()));
-        }
+        followSource(GetSource());
     } else if (!path.isEmpty()) {
         ProjectFile.clear();
         SetOption(QStringLiteral("Source"), path);
-        if (TargetFollowsSource && GetTarget().isEmpty()) {
-            SetOption(QStringLiteral("Target"), TkvPath::FolderPart(path));
-        }
+        followSource(path);
     }
     OptionsToControls();
+}
+
+void TkvProject::followSource(const QString &source)
+{
+    // The "folder" of a web address is no place to write to: it would become a relative folder named
+    // after the address's scheme and host. Its archive goes to the current folder instead.
+    if (TargetFollowsSource && GetTarget().isEmpty() && !TkvPath::IsWebAddress(source)) {
+        SetOption(QStringLiteral("Target"), TkvPath::FolderPart(source));
+    }
 }
 
 void TkvProject::NewProject()

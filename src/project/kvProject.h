@@ -121,6 +121,9 @@ private:
     /// instead of letting the default project replace it.
     QString StartPath;
 
+    /// With TargetFollowsSource and an empty Target, Target becomes the folder of `source`, unless
+    /// `source` is a web address.
+    void followSource(const QString &source);
     /// The binding of a control: found through its "tag" (index + 1 into PropLists), created on first use.
     TkvPropList *BindingOf(QObject *control);
     void LoadRecent();

@@ -132,9 +132,9 @@ void TkvFrmMain::UpdateCaption()
 
 void TkvFrmMain::SetDefaultTarget(const QString &folder)
 {
-    // The "folder" of a web address is no place to write to: it would become a relative folder named
-    // after the address's scheme and host. The target then stays for the user to choose.
-    if (folder.startsWith(QLatin1String("http"), Qt::CaseInsensitive) || folder.contains(QLatin1String("://")))
+    // The "folder" of a web address is no place to write to: the target then stays for the user to
+    // choose, or the current folder when Convert starts without one.
+    if (TkvPath::IsWebAddress(folder))
         return;
     if (Project && Project->TargetFollowsSource && eTarget->text().isEmpty())
         eTarget->setText(folder);

@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
@@ -142,6 +143,10 @@ void TkvFrmMain::aConvertExecute()
 {
     if (running)
         return;
+    if (eTarget->text().isEmpty() && TkvPath::IsWebAddress(eSource->text())) {
+        // A web address's archive goes to the current folder, as a download does.
+        eTarget->setText(QDir::currentPath() + QLatin1Char('/'));
+    }
     if (!cleanTarget()) {
         focusControl(eTarget);
         AfterRun();

@@ -190,3 +190,17 @@ TEST_F(KvMainTest, ResultsFromManyWorkersAreAllKeptWhole)
     EXPECT_EQ(distinct.size(), workers * perWorker);
     EXPECT_TRUE(distinct.contains(QStringLiteral("Success => /in/w7-399.htm => /out/x.mht")));
 }
+
+TEST_F(KvMainTest, AWebAddressWithoutTargetWritesToTheCurrentFolderNotToAFolderNamedAfterIt)
+{
+    // The console takes a source it does not recognise as a web address by its letter case.
+    const QString work = home.path() + QStringLiteral("/work");
+    ASSERT_TRUE(QDir().mkpath(work));
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(work));
+    Project->SetOption(QStringLiteral("Source"), QStringLiteral("HTTPS://h.example/dir/a.htm"));
+    runner.Run();
+    QDir::setCurrent(previous);
+    EXPECT_EQ(runner.Batch->TargetDir, QDir(work).canonicalPath() + QLatin1Char('/'));
+    EXPECT_EQ(QDir(work).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden), QStringList());
+}

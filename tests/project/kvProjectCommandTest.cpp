@@ -191,11 +191,17 @@ TEST_F(KvProjectCommandTest, PagePathBecomesSourceAndItsFolderTheTarget)
     second->ParseCommandLine(QStringLiteral("index.htm"));
     EXPECT_EQ(second->OptionLines(), QStringList({QStringLiteral("Source=index.htm")}));
 
-    // A web address is kept as written; its "folder" is everything up to the last '/'.
+    // A web address is kept as written, and its "folder" is no place to write to: no Target, as
+    // neither from inline options. A file: URL is a local place and gives its folder.
     auto third = MakeStore();
     third->ParseCommandLine(QStringLiteral("http://srv/dir/page.htm"));
-    EXPECT_EQ(third->GetSource(), QStringLiteral("http://srv/dir/page.htm"));
-    EXPECT_EQ(third->GetTarget(), QStringLiteral("http://srv/dir/"));
+    EXPECT_EQ(third->OptionLines(), QStringList({QStringLiteral("Source=http://srv/dir/page.htm")}));
+    auto fourth = MakeStore();
+    fourth->ParseCommandLine(QStringLiteral("-P:Source=HTTPS://srv/a.htm,PureConsole=1"));
+    EXPECT_EQ(fourth->GetTarget(), QString());
+    auto fifth = MakeStore();
+    fifth->ParseCommandLine(QStringLiteral("-P:Source=file:///srv/a.htm"));
+    EXPECT_EQ(fifth->GetTarget(), QStringLiteral("file:///srv/"));
 }
 
 TEST_F(KvProjectCommandTest, AbsolutePathsAreNotTakenForSlashSwitches)

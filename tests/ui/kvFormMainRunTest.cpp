@@ -409,6 +409,19 @@ TEST_F(RunTest, AWebAddressIsTheOnlyEntryAndLeavesTheTargetToTheUser)
     EXPECT_TRUE(w->eTarget->text().isEmpty());
     w->DropFiles(w->eSource, {QStringLiteral("https://srv/a.htm")});
     EXPECT_TRUE(w->eTarget->text().isEmpty());
+
+    // Converted without a target, the archive goes to the current folder, as a download does.
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(pages));
+    w->eSource->setText(QStringLiteral("http://127.0.0.1:1/dir/page.htm"));
+    w->aConvert->trigger();
+    const bool idle = waitIdle();
+    QDir::setCurrent(previous);
+    ASSERT_TRUE(idle);
+    const QString here = QDir(pages).canonicalPath() + QLatin1Char('/');
+    EXPECT_EQ(w->eTarget->text(), here);
+    EXPECT_EQ(w->Model()->RowAt(0).Result(), here + QStringLiteral("__127.0.0.1_1_dir_page.mht"));
+    EXPECT_TRUE(QFile::exists(here + QStringLiteral("__127.0.0.1_1_dir_page.mht")));
 }
 
 } // namespace
