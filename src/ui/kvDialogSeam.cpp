@@ -1,11 +1,14 @@
 #include "kvDialogSeam.h"
 
+#include "kvPath.h"
+
 #include <QFileDialog>
 
 namespace {
 
 /// A save dialog that completes the name with the default suffix before QFileDialog checks for an
-/// existing file, so "a.txt" with the suffix "log" is asked about (and written as) "a.txt.log".
+/// existing file, so "a.txt" with the suffix "log" is asked about (and written as) "a.txt.log", and
+/// "a.LOG" as "a.log".
 class TkvSaveDialog : public QFileDialog
 {
 public:
@@ -15,9 +18,11 @@ public:
     {
         const QStringList files = selectedFiles();
         const QString suffix = defaultSuffix();
-        if (files.size() == 1 && !suffix.isEmpty() && !QFileInfo(files[0]).isDir() &&
-            !files[0].endsWith(QLatin1Char('.') + suffix, Qt::CaseInsensitive))
-            selectFile(files[0] + QLatin1Char('.') + suffix);
+        if (files.size() == 1 && !suffix.isEmpty() && !QFileInfo(files[0]).isDir()) {
+            const QString named = TkvPath::WithExtension(files[0], QLatin1Char('.') + suffix);
+            if (named != files[0])
+                selectFile(named);
+        }
         QFileDialog::accept();
     }
 };

@@ -73,10 +73,11 @@ bool TkvUiChooser::SaveFileDialog(const QString &filter, const QString &defaultE
     const QStringList chosen = seam->Ask(request);
     if (chosen.isEmpty() || chosen.first().isEmpty())
         return false;
-    QString file = chosen.first();
-    if (!defaultExt.isEmpty() && !file.endsWith(defaultExt, Qt::CaseInsensitive))
-        file += defaultExt.startsWith(QLatin1Char('.')) ? defaultExt : QLatin1Char('.') + defaultExt;
-    path = file;
+    // The name ends with the extension exactly as given: a project saved as "a.BATCH-WEB2ARC" could
+    // not be opened as a project again.
+    const QString dotted = defaultExt.isEmpty() || defaultExt.startsWith(QLatin1Char('.')) ? defaultExt
+                                                                                           : QLatin1Char('.') + defaultExt;
+    path = TkvPath::WithExtension(chosen.first(), dotted);
     return true;
 }
 

@@ -70,8 +70,9 @@ TEST_F(ChooserTest, SaveAlwaysEndsWithTheDefaultExtension)
     EXPECT_EQ(r.folder, QStringLiteral("/p/"));
     EXPECT_EQ(r.fileName, QStringLiteral("old.batch-web2arc"));
     EXPECT_EQ(r.defaultSuffix, QStringLiteral("batch-web2arc"));
+    // The extension in another letter case is put right: only the exact one opens as a project.
     ASSERT_TRUE(chooser.SaveFileDialog(filter, QStringLiteral(".batch-web2arc"), path));
-    EXPECT_EQ(path, QStringLiteral("/p/Mine.BATCH-WEB2ARC"));
+    EXPECT_EQ(path, QStringLiteral("/p/Mine.batch-web2arc"));
     ASSERT_TRUE(chooser.SaveFileDialog(filter, QStringLiteral(".batch-web2arc"), path));
     EXPECT_EQ(path, QStringLiteral("/p/notes.txt.batch-web2arc"));
     QString kept = QStringLiteral("/p/keep.log");
@@ -125,6 +126,10 @@ TEST(QtDialogsTest, SaveDialogPutsTheSuffixOnEveryTypedNameBeforeAcceptingIt)
     const QStringList chosen = dialogs.Ask(request);
     ASSERT_EQ(chosen.size(), 1);
     EXPECT_EQ(chosen[0], dir.filePath(QStringLiteral("result.txt.log")));
+    answerFileDialog(QStringLiteral("result.LOG")); // the overwrite prompt must concern result.log
+    const QStringList recased = dialogs.Ask(request);
+    ASSERT_EQ(recased.size(), 1);
+    EXPECT_EQ(recased[0], dir.filePath(QStringLiteral("result.log")));
 }
 
 } // namespace
