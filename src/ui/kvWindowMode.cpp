@@ -28,9 +28,9 @@ int RunWindowMode(int &argc, char **argv, const std::function<void()> &releaseGl
     const bool transparent = Project && Project->GetPureConsole();
     if (transparent)
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // No application display name: Qt would append it to every window title, and the main window's
+    // caption already begins with the product's title.
     QApplication app(argc, argv);
-    if (Project)
-        QGuiApplication::setApplicationDisplayName(Project->Title);
     // The offscreen platform cannot open anything (Qt only prints that it cannot): a pure console run
     // opens its reports the way a run without a window does.
     if (!transparent) {

@@ -22,22 +22,32 @@ QString TkvE2eEnv::Path(const QString &relative) const
     return dir.path() + QLatin1Char('/') + relative;
 }
 
-TkvE2eResult TkvE2eEnv::Run(const QStringList &args, int timeoutMs, const QStringList &unset) const
+QProcessEnvironment TkvE2eEnv::Environment() const
 {
-    QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("WEB2ARC_HOME"), Home());
     env.insert(QStringLiteral("WEB2ARC_OPENER"), Path(QStringLiteral("opener.sh")));
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    return env;
+}
+
+QString TkvE2eEnv::Executable()
+{
+    // WEB2ARC_E2E_EXE may name another build of the program (for instance a sanitizer build).
+    return qEnvironmentVariableIsEmpty("WEB2ARC_E2E_EXE") ? QStringLiteral(WEB2ARC_EXE)
+                                                          : qEnvironmentVariable("WEB2ARC_E2E_EXE");
+}
+
+TkvE2eResult TkvE2eEnv::Run(const QStringList &args, int timeoutMs, const QStringList &unset) const
+{
+    QProcess process;
+    QProcessEnvironment env = Environment();
     for (const QString &name : unset)
         env.remove(name);
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(Root());
-    // WEB2ARC_E2E_EXE may name another build of the program (for instance a sanitizer build).
-    const QString exe = qEnvironmentVariableIsEmpty("WEB2ARC_E2E_EXE") ? QStringLiteral(WEB2ARC_EXE)
-                                                                       : qEnvironmentVariable("WEB2ARC_E2E_EXE");
-    process.start(exe, args);
+    process.start(Executable(), args);
     TkvE2eResult result;
     if (!process.waitForStarted(30000))
         return result;

@@ -5,6 +5,7 @@
 // <root>/opened.txt, so a test sees every address the program opens without a desktop.
 
 #include <QByteArray>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -27,6 +28,10 @@ public:
     /// Root() + "/" + relative.
     QString Path(const QString &relative) const;
 
+    /// The environment every run gets: WEB2ARC_HOME, WEB2ARC_OPENER, and no display.
+    QProcessEnvironment Environment() const;
+    /// The web2arc executable under test.
+    static QString Executable();
     /// Runs web2arc with `args`; the working folder is Root(). The variables named in `unset` are
     /// left out of its environment.
     TkvE2eResult Run(const QStringList &args, int timeoutMs = 180000, const QStringList &unset = {}) const;
