@@ -244,5 +244,5 @@ void TkvConvertor::PostProcess(TkvBatch &, TkvNode &node, const QString &targetP
         TkvFileName::Remove(source);
     const QString suffix = Project->GetRenameSource();
     if (!suffix.isEmpty() && TkvFileName::Exists(source))
-        TkvFileName::Rename(source, source + suffix);
+        TkvFileName::RenameNoReplace(source, source + suffix); // a file of that name is kept, and the source too
 }

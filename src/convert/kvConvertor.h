@@ -85,8 +85,9 @@ public:
     /// once through AddFailure). Convert then leaves the entry as it is.
     QString ComputeTargetPath(TkvBatch &batch, TkvNode &node);
     /// After a successful conversion: copies the source's file times to the target (KeepFileTime),
-    /// deletes the source (DeleteSource), moves it to its path + RenameSource (when set). Every
-    /// failure here is silent and leaves the entry's outcome unchanged.
+    /// deletes the source (DeleteSource), moves it to its path + RenameSource (when set, and only
+    /// when no file has that name: an existing one is never replaced). Every failure here is silent
+    /// and leaves the entry's outcome unchanged.
     void PostProcess(TkvBatch &batch, TkvNode &node, const QString &targetPath);
 
 protected:

@@ -28,4 +28,8 @@ public:
     static bool Remove(const QString &path);
     /// Moves `from` to `to`, replacing `to`. False (with errno set) on failure.
     static bool Rename(const QString &from, const QString &to);
+    /// Moves `from` to `to` only when nothing is named `to`: an existing entry of that name is never
+    /// replaced, also when another process creates it at the same moment. False (with errno set,
+    /// EEXIST when the name is taken) on failure; `from` is then left as it was.
+    static bool RenameNoReplace(const QString &from, const QString &to);
 };

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -130,4 +131,25 @@ bool TkvFileName::Remove(const QString &path)
 bool TkvFileName::Rename(const QString &from, const QString &to)
 {
     return ::rename(Encode(from).constData(), Encode(to).constData()) == 0;
+}
+
+bool TkvFileName::RenameNoReplace(const QString &from, const QString &to)
+{
+    const QByteArray source = Encode(from);
+    const QByteArray target = Encode(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // A file system without the flag: a second link under the new name, which fails when the name is
+    // taken, then the old name removed.
+    if (::link(source.constData(), target.constData()) != 0)
+        return false;
+    if (::unlink(source.constData()) != 0) {
+        const int error = errno;
+        ::unlink(target.constData());
+        errno = error;
+        return false;
+    }
+    return true;
 }

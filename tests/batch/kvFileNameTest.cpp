@@ -1,7 +1,13 @@
 #include "kvFileName.h"
 #include "kvWildcard.h"
 
+#include "batchTestProject.h"
+
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 TEST(KvFileNameTest, EveryByteSequenceSurvivesTheRoundTrip)
 {
@@ -24,6 +30,27 @@ TEST(KvFileNameTest, EveryByteSequenceSurvivesTheRoundTrip)
     EXPECT_EQ(latin[1].unicode(), 0xDCE9);
     // A real character outside the BMP is not mistaken for an escaped byte.
     EXPECT_EQ(TkvFileName::Encode(QString::fromUtf8("\xf0\x9f\x98\x80")), QByteArray("\xf0\x9f\x98\x80"));
+}
+
+TEST(KvFileNameTest, RenameNoReplaceMovesOnlyToAFreeName)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString page = dir.filePath(QStringLiteral("b.htm"));
+    const QString taken = dir.filePath(QStringLiteral("b.htm.done"));
+    BatchWriteFile(page, "PAGE");
+    BatchWriteFile(taken, "PREV");
+    errno = 0;
+    EXPECT_FALSE(TkvFileName::RenameNoReplace(page, taken));
+    EXPECT_EQ(errno, EEXIST);
+    EXPECT_EQ(BatchReadFile(taken), QByteArray("PREV"));
+    EXPECT_EQ(BatchReadFile(page), QByteArray("PAGE"));
+
+    const QString free = TkvFileName::Decode(TkvFileName::Encode(page) + ".\xe9");
+    EXPECT_TRUE(TkvFileName::RenameNoReplace(page, free));
+    EXPECT_FALSE(TkvFileName::Exists(page));
+    EXPECT_TRUE(TkvFileName::Exists(free));
+    TkvFileName::Remove(free); // QTemporaryDir cannot remove a name that is not UTF-8
 }
 
 TEST(KvWildcardTest, WholeNameIgnoringCaseWithZeroOrOneForQuestionMark)

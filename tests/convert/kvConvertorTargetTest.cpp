@@ -168,3 +168,16 @@ TEST_F(KvConvertorTargetTest, DeleteSourceRemovesItAndTheRenameThenHasNothingToM
     convertor->PostProcess(batch, node, root + QStringLiteral("out/page.mht"));
     EXPECT_EQ(BatchReadFile(root + QStringLiteral("out/page.mht")), "archive");
 }
+
+TEST_F(KvConvertorTargetTest, RenameSourceNeverReplacesAFileOfTheNewName)
+{
+    project->SetOption(QStringLiteral("RenameSource"), QStringLiteral(".done"));
+    const QString source = root + QStringLiteral("in/b.htm");
+    BatchWriteFile(source, "PAGE");
+    BatchWriteFile(source + QStringLiteral(".done"), "PREV");
+    TkvNode node;
+    node.FileName = source;
+    convertor->PostProcess(batch, node, root + QStringLiteral("out/b.mht"));
+    EXPECT_EQ(BatchReadFile(source + QStringLiteral(".done")), QByteArray("PREV"));
+    EXPECT_EQ(BatchReadFile(source), QByteArray("PAGE")); // the source stays where it was
+}
