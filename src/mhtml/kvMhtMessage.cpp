@@ -302,11 +302,10 @@ std::vector<QByteArray> TArchiveBuilder::Build(const TkvUrl &pageUrl, const TkvF
     return TkvMimeWriter::Assemble(headers, TkvMimeWriter::MakeBoundary(digest.result()), parts);
 }
 
-/// A page that cannot be an HTML document fails rather than giving an archive of garbage.
+/// A page that cannot be an HTML document fails rather than giving an archive of garbage. An empty
+/// page is a blank page, as a browser shows it.
 void checkPage(const TkvUrl &url, const TkvFetchResult &page)
 {
-    if (page.body.isEmpty())
-        throw EMhtError(QStringLiteral("Cannot convert %1: the page is empty.").arg(quoted(displayName(url))));
     if (!TkvCharset::FromBom(page.body).isEmpty() || TkvCharset::IsUtf16(TkvCharset::FromContentType(page.contentType)))
         return;
     const QString sniffed = TkvContentType::Sniff(page.body);

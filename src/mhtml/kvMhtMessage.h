@@ -78,8 +78,9 @@ public:
 
     /// Fetches `url` (file:, http:, https:, or an absolute local path) and its resources and builds
     /// the message; `flags` (TkvMhtFlags) leave kinds of resources out; `user` and `password`
-    /// authenticate HTTP requests. A resource that cannot be fetched is left out. Throws EMhtError
-    /// when the page itself cannot be read, is empty or binary, or `Charset` is unknown.
+    /// authenticate HTTP requests. A resource that cannot be fetched is left out; an empty page gives
+    /// the archive of a blank page. Throws EMhtError when the page itself cannot be read or is binary,
+    /// or `Charset` is unknown.
     /// The message is always MIME formatted (MimeFormatted is kept for the converter's code).
     void CreateMHTMLBody(const QString &url, int flags, const QString &user, const QString &password);
     /// The message built by the last CreateMHTMLBody. REQUIRES: CreateMHTMLBody succeeded.
