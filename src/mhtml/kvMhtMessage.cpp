@@ -91,13 +91,16 @@ QString partContentType(const QString &url, const TkvFetchResult &result)
     return essence + QStringLiteral("; charset=") + charset;
 }
 
-QByteArray encodeCachedPart(const TkvCachedPart &part)
+TkvTransferEncoding encodingOf(const QString &contentType)
 {
-    const TkvTransferEncoding encoding = TkvContentType::IsText(TkvContentType::Essence(part.contentType))
-                                             ? TkvTransferEncoding::QuotedPrintable
-                                             : TkvTransferEncoding::Base64;
-    return TkvMimeWriter::EncodePart(part.contentType.toLatin1(), TkvUrl::ToArchiveLocation(part.url).toUtf8(),
-                                     encoding, view(part.bytes));
+    return TkvContentType::IsText(TkvContentType::Essence(contentType)) ? TkvTransferEncoding::QuotedPrintable
+                                                                         : TkvTransferEncoding::Base64;
+}
+
+/// The encoded body of a resource; the headers are made for each part that shows it.
+QByteArray encodeCachedBody(const TkvCachedPart &part)
+{
+    return TkvMimeWriter::EncodeBody(encodingOf(part.contentType), view(part.bytes));
 }
 
 /// The references found in cached style sheets, so a sheet shared by many pages is scanned once.
@@ -154,12 +157,24 @@ private:
     {
         QString url;
         TkvResourceKind kind;
-        int depth; ///< frame depth of the document that uses the resource
+        int depth;           ///< frame depth of the document that uses the resource
+        QString fragmentUrl; ///< the address as used, with its fragment; empty without one
+    };
+
+    /// A part written to the archive: enough to write its body once more under another address.
+    struct TWritten
+    {
+        QByteArray contentType;
+        TkvTransferEncoding encoding;
+        QByteArray body; ///< encoded
     };
 
     void addHtml(const QString &url, const TkvFetchResult &result, int depth, bool main);
     void addResource(const TWork &work);
     void addFrame(const TWork &work);
+    void addPart(const QString &url, const QByteArray &contentType, TkvTransferEncoding encoding,
+                 const QByteArray &body);
+    void addUnderFragment(const QString &url, const QString &fragmentUrl);
     void queue(const std::vector<TkvFoundResource> &found, int depth);
     bool claim(const QString &url);
 
@@ -168,7 +183,8 @@ private:
     const QString bodyCharset;
     QSet<QString> claimed;
     std::deque<TWork> work;
-    std::vector<QByteArray> parts;
+    std::vector<TkvMimePart> parts;
+    std::unordered_map<QString, TWritten> written; ///< by the address of its first part
     QCryptographicHash digest{QCryptographicHash::Sha1};
     QString title;
 };
@@ -185,7 +201,7 @@ void TArchiveBuilder::queue(const std::vector<TkvFoundResource> &found, int dept
 {
     for (const TkvFoundResource &resource : found) {
         if (!suppressed(resource.kind, flags))
-            work.push_back({resource.url, resource.kind, depth});
+            work.push_back({resource.url, resource.kind, depth, resource.fragmentUrl});
     }
 }
 
@@ -210,10 +226,31 @@ void TArchiveBuilder::addHtml(const QString &url, const TkvFetchResult &result, 
         bytes = QByteArray(edited.data(), qsizetype(edited.size()));
     }
     digest.addData(bytes);
-    parts.push_back(TkvMimeWriter::EncodePart("text/html; charset=" + charset.toLatin1(),
-                                              TkvUrl::ToArchiveLocation(url).toUtf8(),
-                                              TkvTransferEncoding::QuotedPrintable, view(bytes)));
+    addPart(url, "text/html; charset=" + charset.toLatin1(), TkvTransferEncoding::QuotedPrintable,
+            TkvMimeWriter::EncodeBody(TkvTransferEncoding::QuotedPrintable, view(bytes)));
     queue(collector.Resources(), depth);
+}
+
+void TArchiveBuilder::addPart(const QString &url, const QByteArray &contentType, TkvTransferEncoding encoding,
+                              const QByteArray &body)
+{
+    parts.push_back(
+        {TkvMimeWriter::PartHeaders(contentType, TkvUrl::ToArchiveLocation(url).toUtf8(), encoding), body});
+    written.emplace(url, TWritten{contentType, encoding, body});
+}
+
+void TArchiveBuilder::addUnderFragment(const QString &url, const QString &fragmentUrl)
+{
+    // Readers look a part up by the whole address a document uses, fragment included: the same body
+    // is written once more under that address (encoded once, shared by both parts).
+    const auto it = written.find(url);
+    if (it == written.end())
+        return; // the resource itself is not in the archive
+    digest.addData(fragmentUrl.toUtf8());
+    const TWritten &part = it->second;
+    parts.push_back({TkvMimeWriter::PartHeaders(part.contentType, TkvUrl::ToArchiveLocation(fragmentUrl).toUtf8(),
+                                                part.encoding),
+                     part.body});
 }
 
 void TArchiveBuilder::addFrame(const TWork &item)
@@ -234,13 +271,11 @@ void TArchiveBuilder::addFrame(const TWork &item)
         return;
     }
     // A frame showing an image or a text file: an ordinary resource.
-    auto part = std::make_shared<TkvCachedPart>();
-    part->url = item.url;
-    part->contentType = partContentType(item.url, result);
-    part->bytes = result.body;
+    const QString contentType = partContentType(item.url, result);
     digest.addData(item.url.toUtf8());
-    digest.addData(part->bytes);
-    parts.push_back(encodeCachedPart(*part));
+    digest.addData(result.body);
+    addPart(item.url, contentType.toLatin1(), encodingOf(contentType),
+            TkvMimeWriter::EncodeBody(encodingOf(contentType), view(result.body)));
 }
 
 void TArchiveBuilder::addResource(const TWork &item)
@@ -275,7 +310,7 @@ void TArchiveBuilder::addResource(const TWork &item)
     // resource costs nothing to hash again.
     digest.addData(item.url.toUtf8());
     digest.addData(QByteArray::number(part->bytes.size()) + ' ' + QByteArray::number(part->fileMtimeNs));
-    parts.push_back(part->Encoded(encodeCachedPart));
+    addPart(item.url, part->contentType.toLatin1(), encodingOf(part->contentType), part->Encoded(encodeCachedBody));
     if (TkvContentType::Essence(part->contentType) == QLatin1String("text/css") && !(flags & mhtSuppressStyleSheets))
         queue(cssReferences().Get(part), item.depth);
 }
@@ -289,12 +324,14 @@ std::vector<QByteArray> TArchiveBuilder::Build(const TkvUrl &pageUrl, const TkvF
     while (!work.empty()) {
         const TWork item = work.front();
         work.pop_front();
-        if (!claim(item.url))
-            continue;
-        if (item.kind == TkvResourceKind::Frame)
-            addFrame(item);
-        else
-            addResource(item);
+        if (claim(item.url)) {
+            if (item.kind == TkvResourceKind::Frame)
+                addFrame(item);
+            else
+                addResource(item);
+        }
+        if (!item.fragmentUrl.isEmpty() && claim(item.fragmentUrl))
+            addUnderFragment(item.url, item.fragmentUrl);
     }
     const QDateTime date = pageUrl.IsFile() && page.lastModified.isValid() ? page.lastModified : page.fetchedAt;
     const TkvMimeWriter::TopHeaders headers{title, location.toUtf8(),

@@ -228,10 +228,17 @@ QByteArray TkvMimeWriter::MakeBoundary(const QByteArray &digest)
 QByteArray TkvMimeWriter::EncodePart(const QByteArray &contentType, const QByteArray &location,
                                      TkvTransferEncoding encoding, std::string_view body)
 {
+    QByteArray out = PartHeaders(contentType, location, encoding);
+    out.reserve(out.size() + bodyRoom(encoding, body.size()));
+    appendBody(out, encoding, body);
+    return out;
+}
+
+QByteArray TkvMimeWriter::PartHeaders(const QByteArray &contentType, const QByteArray &location,
+                                      TkvTransferEncoding encoding)
+{
     QByteArray out;
-    const qsizetype bodyRoom = encoding == TkvTransferEncoding::Base64 ? qsizetype(body.size()) * 139 / 100 + 4
-                                                                       : QuotedPrintableReserve(body.size());
-    out.reserve(bodyRoom + location.size() + contentType.size() + 128);
+    out.reserve(location.size() + contentType.size() + 128);
     out += "Content-Type: ";
     out += contentType;
     out += "\r\nContent-Transfer-Encoding: ";
@@ -239,18 +246,35 @@ QByteArray TkvMimeWriter::EncodePart(const QByteArray &contentType, const QByteA
     out += "\r\nContent-Location: ";
     out += location;
     out += "\r\n\r\n";
+    return out;
+}
+
+QByteArray TkvMimeWriter::EncodeBody(TkvTransferEncoding encoding, std::string_view body)
+{
+    QByteArray out;
+    out.reserve(bodyRoom(encoding, body.size()));
+    appendBody(out, encoding, body);
+    return out;
+}
+
+qsizetype TkvMimeWriter::bodyRoom(TkvTransferEncoding encoding, size_t bytes)
+{
+    return encoding == TkvTransferEncoding::Base64 ? qsizetype(bytes) * 139 / 100 + 4 : QuotedPrintableReserve(bytes);
+}
+
+void TkvMimeWriter::appendBody(QByteArray &out, TkvTransferEncoding encoding, std::string_view body)
+{
     if (encoding == TkvTransferEncoding::Base64)
         AppendBase64(out, body);
     else
         AppendQuotedPrintable(out, body);
-    return out;
 }
 
 std::vector<QByteArray> TkvMimeWriter::Assemble(const TopHeaders &headers, const QByteArray &boundary,
-                                                const std::vector<QByteArray> &parts)
+                                                const std::vector<TkvMimePart> &parts)
 {
     std::vector<QByteArray> chunks;
-    chunks.reserve(parts.size() * 2 + 2);
+    chunks.reserve(parts.size() * 3 + 2);
     QByteArray head;
     head += "From: ";
     head += kvMhtProductName;
@@ -267,7 +291,7 @@ std::vector<QByteArray> TkvMimeWriter::Assemble(const TopHeaders &headers, const
     for (size_t i = 0; i < parts.size(); ++i) {
         if (i)
             chunks.push_back(delimiter);
-        chunks.push_back(parts[i]);
+        chunks.insert(chunks.end(), parts[i].begin(), parts[i].end());
     }
     chunks.push_back("\r\n--" + boundary + "--\r\n");
     return chunks;

@@ -18,6 +18,10 @@ enum class TkvTransferEncoding
     Base64,
 };
 
+/// One part of a message as chunks whose concatenation is the part: its headers, then its encoded
+/// body. A body encoded once can so stand under several headers and in several messages uncopied.
+using TkvMimePart = std::vector<QByteArray>;
+
 /// Encoders and the layout of a multipart/related message (RFC 2557, 2045-2047, 5322) as browsers
 /// read it: every line ends with CR LF, no encoded body line is longer than 76 characters, and
 /// decoding a body gives back exactly the bytes that were encoded (bare CR and LF included).
@@ -45,11 +49,17 @@ public:
     /// nor base64 text can contain, so it never occurs inside an encoded body.
     static QByteArray MakeBoundary(const QByteArray &digest);
 
-    /// The headers and encoded body of one part, without the delimiter line before it.
-    /// `contentType` is the full value (with its charset parameter when there is one);
-    /// `location` must be an absolute URL.
+    /// The headers and encoded body of one part, without the delimiter line before it:
+    /// PartHeaders followed by EncodeBody.
     static QByteArray EncodePart(const QByteArray &contentType, const QByteArray &location,
                                  TkvTransferEncoding encoding, std::string_view body);
+    /// The headers of one part, up to and including the empty line before its body. `contentType` is
+    /// the full value (with its charset parameter when there is one); `location` must be an absolute
+    /// URL.
+    static QByteArray PartHeaders(const QByteArray &contentType, const QByteArray &location,
+                                  TkvTransferEncoding encoding);
+    /// `body` in the transfer encoding, as it follows the headers of its part.
+    static QByteArray EncodeBody(TkvTransferEncoding encoding, std::string_view body);
 
     /// Top headers of the archive. `subject` may be any text; `location` is the page's real address.
     struct TopHeaders
@@ -59,13 +69,16 @@ public:
         QDateTime date;
     };
 
-    /// Lays out a complete message from parts made by EncodePart, the first being the page.
-    /// Returns the message as a list of chunks whose concatenation is the whole message.
-    /// REQUIRES: at least one part; `boundary` from MakeBoundary.
+    /// Lays out a complete message from parts (EncodePart, or PartHeaders and EncodeBody), the first
+    /// being the page. Returns the message as a list of chunks whose concatenation is the whole
+    /// message. REQUIRES: at least one part; `boundary` from MakeBoundary.
     static std::vector<QByteArray> Assemble(const TopHeaders &headers, const QByteArray &boundary,
-                                            const std::vector<QByteArray> &parts);
+                                            const std::vector<TkvMimePart> &parts);
 
 private:
     /// Room set aside for the quoted-printable form of `bytes` bytes before encoding starts.
     static qsizetype QuotedPrintableReserve(size_t bytes);
+    /// Room set aside for the encoded form of `bytes` bytes.
+    static qsizetype bodyRoom(TkvTransferEncoding encoding, size_t bytes);
+    static void appendBody(QByteArray &out, TkvTransferEncoding encoding, std::string_view body);
 };

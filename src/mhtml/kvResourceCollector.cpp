@@ -110,13 +110,19 @@ void TkvResourceCollector::add(const QString &reference, const QString &baseUrl,
 {
     if (reference.trimmed().isEmpty() || TkvUrl::IsLeftAlone(reference))
         return;
-    const QString url = TkvUrl::Resolve(reference, baseUrl, charset);
+    const TkvUrl resolved = TkvUrl::Parse(reference, TkvUrl::Parse(baseUrl), charset);
+    const QString url = resolved.ToString();
     if (url.isEmpty())
         return;
-    if (seen.contains(url))
+    // A URL is listed once; each further fragment it is used with once more (no '#' is left in a
+    // canonical URL without its fragment, so the two kinds of address never meet in `seen`).
+    const QString fragmentUrl = resolved.Fragment().isNull() ? QString() : resolved.ToString(true);
+    if (seen.contains(fragmentUrl.isEmpty() ? url : fragmentUrl))
         return;
     seen.insert(url);
-    found.push_back({url, kind});
+    if (!fragmentUrl.isEmpty())
+        seen.insert(fragmentUrl);
+    found.push_back({url, kind, fragmentUrl});
 }
 
 void TkvResourceCollector::addSrcset(const std::string &value, TkvResourceKind kind)
@@ -129,7 +135,7 @@ void TkvResourceCollector::rewriteFileReference(const QString &reference, size_t
 {
     if (!local || begin == end || !startsWithFileScheme(reference))
         return;
-    const QString url = TkvUrl::Resolve(reference, base, charset);
+    const QString url = TkvUrl::Parse(reference, TkvUrl::Parse(base), charset).ToString(true);
     if (!url.isEmpty())
         edits.push_back({begin, end, attributeText(TkvUrl::ToArchiveLocation(url))});
 }

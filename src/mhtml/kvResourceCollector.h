@@ -24,6 +24,9 @@ struct TkvFoundResource
 {
     QString url; ///< canonical absolute URL (no fragment), as TkvUrl serializes it
     TkvResourceKind kind;
+    /// The same address with the reference's fragment ("icons.svg#home"); empty when it has none.
+    /// Readers look a part up by the whole address, so such a reference needs a part under it too.
+    QString fragmentUrl;
 };
 
 /// A change to the stored page: replace the bytes [begin, end) with `text`.
@@ -35,12 +38,13 @@ struct TkvPageEdit
 };
 
 /// Finds the resources of one HTML document or style sheet from its tokens, in document order, each
-/// URL once. data:, javascript:, about:, mailto:, cid: and fragment-only references are ignored.
+/// URL once, and once more for each further fragment it is used with (with that fragment).
+/// data:, javascript:, about:, mailto:, cid: and fragment-only references are ignored.
 /// The first <base href> sets the base URL for every reference after it.
 ///
 /// For the stored page it also lists the two rewrites the archive needs: the value of <base href>
 /// becomes its resolved absolute address, and in a local page an absolute file: reference becomes
-/// its archive address (http://file.invalid/...), since readers refuse file: URLs. Addresses are
+/// its archive address (http://file.invalid/..., its fragment kept), since readers refuse file: URLs. Addresses are
 /// mapped with TkvUrl::ToArchiveLocation only when the document itself is local.
 ///
 /// Thread rules: one object per document; the static functions are reentrant.

@@ -107,7 +107,11 @@ TEST_F(KvMhtMessageTest, EmbedsEveryResourceOfTheFixtureSiteByteForByte)
             EXPECT_EQ(part->charset, "UTF-8") << file.toStdString();
         }
     }
-    EXPECT_EQ(c.read.parts.size(), files);
+    // One part more: the sprite the page uses as "img/sprite.svg#dot" is also stored under that address.
+    EXPECT_EQ(c.read.parts.size(), files + 1);
+    const TMimeReadPart *sprite = c.read.Find(location(kSites + "/basic/img/sprite.svg") + "#dot");
+    ASSERT_NE(sprite, nullptr);
+    EXPECT_EQ(sprite->data, readAll(kSites + "/basic/img/sprite.svg"));
     EXPECT_EQ(c.read.Find(location(kSites + "/basic/css/site.css"))->contentType, "text/css");
     EXPECT_EQ(c.read.Find(location(kSites + "/basic/img/red.png"))->contentType, "image/png");
     EXPECT_EQ(c.read.Find(location(kSites + "/basic/frame.html"))->contentType, "text/html");
@@ -197,6 +201,37 @@ TEST_F(KvMhtMessageTest, RewritesBaseHrefAndAbsoluteFileReferencesOnly)
     EXPECT_EQ(abs.read.parts.front().data, mapped);
     ASSERT_EQ(abs.read.parts.size(), 2u);
     EXPECT_EQ(abs.read.parts[1].data, readAll(path("pic.png")));
+}
+
+TEST_F(KvMhtMessageTest, AReferenceWithAFragmentAlsoHasAPartUnderItsWholeAddress)
+{
+    const QByteArray png = readAll(kSites + "/basic/img/red.png");
+    const QByteArray svg = "<svg xmlns='http://www.w3.org/2000/svg'><symbol id='home'/><symbol id='search'/></svg>";
+    writeFile(path("x.png"), png);
+    writeFile(path("i.svg"), svg);
+    writeFile(path("bg.png"), png);
+    writeFile(path("s.css"), "a { background: url(bg.png#a) } b { background: url(i.svg#home) }");
+    writeFile(path("f.html"), "<!DOCTYPE html><title>f</title><img src='x.png#in-frame'>");
+    writeFile(path("p.htm"), "<!DOCTYPE html><title>t</title><link rel=stylesheet href=s.css>"
+                             "<img src='x.png?v=2#frag'><img src='x.png?v=2'><svg><use href='i.svg#home'/>"
+                             "<use href='i.svg#search'/></svg><iframe src='f.html#s'></iframe><img src='gone.png#x'>");
+    const TConverted c = convert(path("p.htm"));
+    const std::string base = location(path("x")).substr(0, location(path("x")).size() - 1);
+    const std::vector<std::pair<std::string, QByteArray>> expected{
+        {"p.htm", {}},         {"s.css", {}},      {"x.png?v=2", png},         {"x.png?v=2#frag", png},
+        {"i.svg", svg},        {"i.svg#home", svg}, {"i.svg#search", svg},     {"f.html", {}},
+        {"f.html#s", {}},      {"bg.png", png},    {"bg.png#a", png},          {"x.png", png},
+        {"x.png#in-frame", png},
+    };
+    ASSERT_EQ(c.read.parts.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(c.read.parts[i].location, base + expected[i].first) << i;
+        if (!expected[i].second.isEmpty()) {
+            EXPECT_EQ(c.read.parts[i].data, expected[i].second) << expected[i].first;
+        }
+    }
+    EXPECT_EQ(c.read.parts[8].data, c.read.parts[7].data); // the frame under both addresses
+    EXPECT_EQ(c.read.parts[8].contentType, "text/html");
 }
 
 TEST_F(KvMhtMessageTest, CharsetIsDetectedOrReencodedAsAsked)

@@ -15,14 +15,14 @@ namespace {
 TMimeReadMessage roundTrip(const std::vector<std::pair<TkvTransferEncoding, QByteArray>> &bodies,
                            QByteArray *archive = nullptr, const QString &subject = QStringLiteral("t"))
 {
-    std::vector<QByteArray> parts;
-    parts.push_back(TkvMimeWriter::EncodePart("text/html; charset=UTF-8", "http://file.invalid/p.htm",
-                                              TkvTransferEncoding::QuotedPrintable, "<p>page</p>"));
+    std::vector<TkvMimePart> parts;
+    parts.push_back({TkvMimeWriter::EncodePart("text/html; charset=UTF-8", "http://file.invalid/p.htm",
+                                               TkvTransferEncoding::QuotedPrintable, "<p>page</p>")});
     int n = 0;
     for (const auto &[encoding, body] : bodies)
-        parts.push_back(TkvMimeWriter::EncodePart("application/octet-stream",
-                                                  "http://file.invalid/r" + QByteArray::number(n++), encoding,
-                                                  std::string_view(body.constData(), size_t(body.size()))));
+        parts.push_back({TkvMimeWriter::EncodePart("application/octet-stream",
+                                                   "http://file.invalid/r" + QByteArray::number(n++), encoding,
+                                                   std::string_view(body.constData(), size_t(body.size())))});
     const TkvMimeWriter::TopHeaders headers{subject, "file:///p.htm",
                                             QDateTime(QDate(2026, 12, 9), QTime(8, 6, 46), Qt::UTC)};
     QByteArray all;
@@ -221,6 +221,13 @@ TEST(KvMimeWriterTest, ReaderCheckCatchesWhatBrowsersReject)
     EXPECT_FALSE(IsCanonicalLocation("HTTP://a.example/"));
     EXPECT_FALSE(IsCanonicalLocation("http://a.example/b/../c"));
     EXPECT_FALSE(IsCanonicalLocation("http://a.example/x y"));
-    EXPECT_FALSE(IsCanonicalLocation("http://a.example/#f"));
+    EXPECT_TRUE(IsCanonicalLocation("http://a.example/i.svg#home"));
+    EXPECT_FALSE(IsCanonicalLocation("http://a.example/i.svg#a b"));
+    EXPECT_FALSE(IsCanonicalLocation("http://a.example:80/i.svg#home"));
+
+    // A part under an address with a fragment repeats one stored under the address without it.
+    QByteArray lonelyFragment = good;
+    lonelyFragment.replace("http://file.invalid/r0", "http://file.invalid/r1#f");
+    EXPECT_FALSE(CheckMhtForReaders(lonelyFragment).empty());
     EXPECT_FALSE(IsCanonicalLocation("img/a.png"));
 }

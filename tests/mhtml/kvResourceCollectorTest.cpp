@@ -125,3 +125,27 @@ TEST(KvResourceCollectorTest, StyleSheetImportsAndUrlsResolveAgainstTheSheet)
     EXPECT_EQ(collector.Resources()[1].url, QStringLiteral("http://h.example/f/a.woff2"));
     EXPECT_EQ(collector.Resources()[2].url, QStringLiteral("http://h.example/css/i.png"));
 }
+
+TEST(KvResourceCollectorTest, AUrlIsListedOnceAndOnceMoreForEachFurtherFragment)
+{
+    const std::string page = "<img src=\"x.png?v=2#frag\"><img src=\"x.png?v=2\"><svg><use href=\"i.svg#home\"/>"
+                             "<use href=\"i.svg#home\"/><use xlink:href=\"i.svg#search\"/></svg>"
+                             "<video src=\"clip.webm#t=1\"></video><style>a{b:url(i.svg#home)}</style>"
+                             "<img src=\"file:///pics/s.svg#a\">";
+    TkvResourceCollector collector(QStringLiteral("file:///site/p.htm"), QStringLiteral("UTF-8"));
+    collector.ScanHtml(page);
+    std::vector<std::pair<QString, QString>> found;
+    for (const TkvFoundResource &r : collector.Resources())
+        found.emplace_back(r.url, r.fragmentUrl);
+    const std::vector<std::pair<QString, QString>> expected{
+        {"file:///site/x.png?v=2", "file:///site/x.png?v=2#frag"},
+        {"file:///site/i.svg", "file:///site/i.svg#home"},
+        {"file:///site/i.svg", "file:///site/i.svg#search"},
+        {"file:///site/clip.webm", "file:///site/clip.webm#t=1"},
+        {"file:///pics/s.svg", "file:///pics/s.svg#a"},
+    };
+    EXPECT_EQ(found, expected);
+    // The rewritten file: reference keeps its fragment, which a sprite needs to pick its picture.
+    const std::string stored = TkvResourceCollector::ApplyEdits(page, collector.Edits());
+    EXPECT_NE(stored.find("<img src=\"http://file.invalid/pics/s.svg#a\">"), std::string::npos) << stored;
+}

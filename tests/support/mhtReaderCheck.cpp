@@ -144,8 +144,17 @@ void checkQuotedPrintable(const std::vector<std::string_view> &body, const std::
 
 } // namespace
 
-bool IsCanonicalLocation(const std::string &location)
+bool IsCanonicalLocation(const std::string &whole)
 {
+    // A fragment is kept as written, but for the characters a browser percent-encodes in it.
+    const auto hash = whole.find('#');
+    const std::string location = whole.substr(0, hash);
+    if (hash != std::string::npos) {
+        for (unsigned char c : whole.substr(hash + 1)) {
+            if (c <= 0x20 || c > 0x7E || c == '"' || c == '<' || c == '>' || c == '`')
+                return false;
+        }
+    }
     const auto colon = location.find("://");
     if (colon == std::string::npos || colon == 0)
         return false;
@@ -255,6 +264,9 @@ std::vector<std::string> CheckMhtForReaders(const QByteArray &archive)
             out.push_back(where + ": Content-Location " + location + " is not an absolute canonical URL.");
         else if (!locations.insert(location).second)
             out.push_back(where + ": Content-Location " + location + " occurs twice.");
+        else if (location.find('#') != std::string::npos && !locations.count(location.substr(0, location.find('#'))))
+            out.push_back(where + ": Content-Location " + location + " has a fragment, but no part before it has " +
+                          "the address without it.");
         const std::string encoding = lower(h.get("content-transfer-encoding"));
         if (encoding == "base64")
             checkBase64(body, where, out);
