@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +29,13 @@ QFrame *makePanel(QWidget *parent, const char *name, int height, QFrame::Shadow 
         panel->setFixedHeight(height);
     return panel;
 }
+
+// The source and target rows: every control is this high, the labels stand right-aligned in the
+// first column, and the buttons keep this distance from the right edge.
+constexpr int kControlHeight = 21;
+constexpr int kLabelColumn = 50;
+constexpr int kLabelGap = 4;
+constexpr int kRowRightMargin = 8;
 
 /// A bound control: the property name in "hint" (never shown), the binding cache mark in "tag".
 void markBound(QWidget *control, const char *property)
@@ -143,54 +151,80 @@ void TkvFrmMain::createRows()
     rows->addWidget(pTarget);
     rows->addWidget(makePanel(pAction, "pOthers", 0, QFrame::Plain), 1);
 
-    auto edit = [this](QFrame *panel, const char *name, const QString &caption, int top, QLabel *&label) {
+    // Each row: its label right-aligned in the first 50 pixels, the edit taking every pixel the
+    // buttons leave, the buttons at the right edge with the gaps between them kept.
+    auto row = [](QFrame *panel, int top) {
+        auto *line = new QHBoxLayout(panel);
+        line->setContentsMargins(0, top, kRowRightMargin, panel->height() - top - kControlHeight);
+        line->setSpacing(0);
+        return line;
+    };
+    auto edit = [this](QFrame *panel, QHBoxLayout *line, const char *name, const QString &caption, QLabel *&label) {
+        label = new QLabel(caption, panel);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        label->setMinimumWidth(kLabelColumn - kLabelGap);
         auto *e = new QLineEdit(panel);
         e->setObjectName(QLatin1String(name));
-        e->setGeometry(50, top, 500, 21);
+        e->setFixedHeight(kControlHeight);
+        e->setMinimumWidth(120);
         e->setAcceptDrops(false); // drops go to the window, which knows what a dropped path means
         e->installEventFilter(this);
         markBound(e, "Text");
-        label = new QLabel(caption, panel);
         label->setBuddy(e);
-        label->adjustSize();
-        label->move(50 - 4 - label->width(), top + (21 - label->height()) / 2);
+        line->addWidget(label);
+        line->addSpacing(kLabelGap);
+        line->addWidget(e, 1);
         return e;
     };
-    auto button = [](QFrame *panel, const char *name, const QString &caption, QRect place, const QString &hint) {
+    auto button = [](QFrame *panel, QHBoxLayout *line, const char *name, const QString &caption, int width,
+                     const QString &hint) {
         auto *b = new QPushButton(caption, panel);
         b->setObjectName(QLatin1String(name));
-        b->setGeometry(place);
+        b->setFixedSize(width, kControlHeight);
         b->setToolTip(hint);
+        line->addWidget(b);
         return b;
     };
-    auto actionButton = [this](QFrame *panel, const char *name, QRect place, QAction *action) {
+    auto actionButton = [this](QFrame *panel, QHBoxLayout *line, const char *name, int width, QAction *action) {
         auto *b = new QToolButton(panel);
         b->setObjectName(QLatin1String(name));
-        b->setGeometry(place);
+        b->setFixedSize(width, kControlHeight);
         b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        // A hidden button keeps its place, so the others do not move when a run shows it.
+        QSizePolicy policy = b->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        b->setSizePolicy(policy);
         carry(b, action);
+        line->addWidget(b);
         return b;
     };
 
-    eSource = edit(pSource, "eSource", QStringLiteral("&Source"), 10, eSourceLabel);
-    bSource = button(pSource, "bSource", QStringLiteral("Folder"), QRect(550, 10, 38, 21),
+    QHBoxLayout *sourceRow = row(pSource, 10);
+    eSource = edit(pSource, sourceRow, "eSource", QStringLiteral("&Source"), eSourceLabel);
+    bSource = button(pSource, sourceRow, "bSource", QStringLiteral("Folder"), 38,
                      QStringLiteral("Choose a folder and click \"Search\" to list files"));
-    bSourceFile = button(pSource, "bSourceFile", QStringLiteral("Files"), QRect(588, 10, 38, 21),
+    bSourceFile = button(pSource, sourceRow, "bSourceFile", QStringLiteral("Files"), 38,
                          QStringLiteral("Choose file(s) and click \"Convert\" to convert them"));
+    sourceRow->addSpacing(4);
     cSubdir = new QCheckBox(QStringLiteral("Su&b folders"), pSource);
     cSubdir->setObjectName(QStringLiteral("cSubdir"));
     cSubdir->setLayoutDirection(Qt::RightToLeft); // text left of the box
     // Wider than the classic 72 pixels: the label must fit in the desktop's sans-serif font.
-    cSubdir->setGeometry(630, 12, 100, 17);
+    cSubdir->setFixedSize(100, 17);
     markBound(cSubdir, "Checked");
-    bSearch = actionButton(pSource, "bSearch", QRect(734, 10, 76, 21), aSearch);
+    sourceRow->addWidget(cSubdir, 0, Qt::AlignVCenter);
+    sourceRow->addSpacing(4);
+    bSearch = actionButton(pSource, sourceRow, "bSearch", 76, aSearch);
 
-    eTarget = edit(pTarget, "eTarget", QStringLiteral("&Target"), 6, eTargetLabel);
-    bTarget = button(pTarget, "bTarget", QStringLiteral("Folder"), QRect(550, 6, 38, 21),
+    QHBoxLayout *targetRow = row(pTarget, 6);
+    eTarget = edit(pTarget, targetRow, "eTarget", QStringLiteral("&Target"), eTargetLabel);
+    bTarget = button(pTarget, targetRow, "bTarget", QStringLiteral("Folder"), 38,
                      QStringLiteral("Choose a target folder to save the converted file(s)"));
-    bView = actionButton(pTarget, "bView", QRect(588, 6, 38, 21), aView);
-    bSearchConvert = actionButton(pTarget, "bSearchConvert", QRect(654, 6, 76, 21), aSearchConvert);
-    bCreate = actionButton(pTarget, "bCreate", QRect(734, 6, 76, 21), aConvert);
+    bView = actionButton(pTarget, targetRow, "bView", 38, aView);
+    targetRow->addSpacing(28);
+    bSearchConvert = actionButton(pTarget, targetRow, "bSearchConvert", 76, aSearchConvert);
+    targetRow->addSpacing(4);
+    bCreate = actionButton(pTarget, targetRow, "bCreate", 76, aConvert);
 
     setTabOrder(eSource, bSource);
     setTabOrder(bSource, bSourceFile);
@@ -225,13 +259,14 @@ void TkvFrmMain::createViewer()
     lViewer->setIconSize(QSize(16, 16));
     lViewer->setToolTip(QStringLiteral("Drag & drop file(s) here and click \"Convert\" to convert them"));
     lViewer->setModel(model);
+    // "Result" takes whatever width the other two leave, so long error texts show as far as the
+    // window allows; a width the user drags stays while the window is open.
     QHeaderView *header = lViewer->header();
-    header->setStretchLastSection(false);
+    header->setStretchLastSection(true);
     header->setSectionResizeMode(0, QHeaderView::Fixed);
     header->setMinimumSectionSize(30);
     header->resizeSection(0, 30);
     header->resizeSection(1, 370);
-    header->resizeSection(2, 370);
     box->addWidget(lViewer);
 
     pm1 = new QMenu(this);

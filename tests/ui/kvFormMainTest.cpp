@@ -69,6 +69,57 @@ TEST_F(MainWindowTest, LayoutHasTheControlsTheCommandsNeed)
                                  "Export the List"}));
 }
 
+TEST_F(MainWindowTest, EditsAndTheResultColumnTakeTheWidthTheWindowGives)
+{
+    TkvFrmMain *w = open();
+    w->show();
+    QHeaderView *header = w->lViewer->header();
+    struct Seen
+    {
+        int source, target, search, create, subdir, columns, viewport, result;
+    };
+    auto at = [&](int width) {
+        w->resize(width, 600);
+        QApplication::processEvents();
+        const auto rightGap = [](QWidget *b) { return b->parentWidget()->width() - b->geometry().right(); };
+        return Seen{w->eSource->width(),
+                    w->eTarget->width(),
+                    rightGap(w->bSearch),
+                    rightGap(w->bCreate),
+                    rightGap(w->cSubdir),
+                    header->sectionSize(0) + header->sectionSize(1) + header->sectionSize(2),
+                    w->lViewer->viewport()->width(),
+                    header->sectionSize(2)};
+    };
+    const Seen narrow = at(800);
+    const Seen wide = at(1600);
+    // The boxes grow by what the window grows; the buttons keep their place at the right edge.
+    EXPECT_EQ(wide.source - narrow.source, 800);
+    EXPECT_EQ(wide.target - narrow.target, 800);
+    EXPECT_EQ(wide.search, narrow.search);
+    EXPECT_EQ(wide.create, narrow.create);
+    EXPECT_EQ(wide.subdir, narrow.subdir);
+    EXPECT_LT(w->eSource->geometry().right(), w->bSource->x());
+    // The columns fill the list at either width: "Result" takes the rest.
+    EXPECT_EQ(narrow.columns, narrow.viewport);
+    EXPECT_EQ(wide.columns, wide.viewport);
+    EXPECT_GT(wide.result, narrow.result);
+
+    // A width the user gives "File Name" stays when the window changes.
+    header->resizeSection(1, 500);
+    const Seen again = at(1200);
+    EXPECT_EQ(header->sectionSize(1), 500);
+    EXPECT_EQ(again.columns, again.viewport);
+
+    // The Stop button that a run shows does not move the others.
+    const QRect create = w->bCreate->geometry();
+    const QRect view = w->bView->geometry();
+    w->bSearchConvert->setVisible(true);
+    QApplication::processEvents();
+    EXPECT_EQ(w->bCreate->geometry(), create);
+    EXPECT_EQ(w->bView->geometry(), view);
+}
+
 TEST_F(MainWindowTest, FolderChoosersAddTheMaskAndTheSeparatorAlsoWhenCancelled)
 {
     TkvFrmMain *w = open();
