@@ -4,6 +4,8 @@
 #include "kvPageLinks.h"
 #include "kvSiteFetchPool.h"
 
+#include <QCryptographicHash>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -80,6 +82,7 @@ TkvSiteSearchSummary TkvSiteSearch::Run()
     robots = TkvRobotsTxt();
     queue.clear();
     seen.clear();
+    indexDigests.clear();
     queueFullNoted = false;
     loadRobots();
     if (!robots.Allows(scope.FolderUrl().Path())) {
@@ -175,6 +178,8 @@ void TkvSiteSearch::take(TkvFetchResult &&result, const QString &requested)
     if (!isHtml(url, result))
         return;
     ++summary.pagesRead;
+    if (isIndexSeenBefore(url, result.body))
+        return;
     const std::vector<QString> links = TkvPageLinks::Find(address, result.body, result.contentType);
     if (!options.accepts || options.accepts(address)) {
         ++summary.pagesReported;
@@ -184,6 +189,21 @@ void TkvSiteSearch::take(TkvFetchResult &&result, const QString &requested)
     }
     for (const QString &link : links)
         consider(link);
+}
+
+bool TkvSiteSearch::isIndexSeenBefore(const TkvUrl &url, const QByteArray &body)
+{
+    const QString path = url.Path();
+    const qsizetype slash = path.lastIndexOf(u'/');
+    const QString name = QString::fromUtf8(QByteArray::fromPercentEncoding(path.mid(slash + 1).toUtf8()));
+    if (!name.isEmpty() && !name.startsWith(QLatin1String("index."), Qt::CaseInsensitive))
+        return false;
+    QSet<QByteArray> &digests = indexDigests[path.left(slash + 1)];
+    const QByteArray digest = QCryptographicHash::hash(body, QCryptographicHash::Sha256);
+    if (digests.contains(digest))
+        return true;
+    digests.insert(digest);
+    return false;
 }
 
 void TkvSiteSearch::consider(const QString &link)

@@ -4,6 +4,8 @@
 #include "kvRobotsTxt.h"
 #include "kvSiteScope.h"
 
+#include <QByteArray>
+#include <QHash>
 #include <QSet>
 #include <QString>
 
@@ -59,7 +61,8 @@ struct TkvSiteSearchSummary
 /// directly in that folder (its index page); the page then counts, once, under the address it was sent
 /// to. The fetcher follows redirects itself, so the search judges where a redirect ended: one that
 /// leaves the scope has cost a request outside it, but its page is left out (with a note) and its
-/// links are never followed.
+/// links are never followed. A folder's address and its index.* page are one page when both give the
+/// same bytes ("docs/" and "docs/index.html"): only the first one found is reported.
 ///
 /// robots.txt: a site without one (any 4xx) allows everything. One that cannot be read (5xx, no answer)
 /// also allows everything, with a note in the log: the search is started by a person for a site they
@@ -96,6 +99,9 @@ private:
     void loadRobots();
     void take(TkvFetchResult &&result, const QString &requested);
     bool followsRedirect(const TkvUrl &from, const TkvUrl &to) const;
+    /// True when `url` is a folder's address or an index.* page in it, and the folder's address or one
+    /// of its index pages gave the same bytes before. Remembers the page otherwise.
+    bool isIndexSeenBefore(const TkvUrl &url, const QByteArray &body);
     void consider(const QString &link);
     void note(const QString &text);
     QString robotsUrl() const;
@@ -104,8 +110,9 @@ private:
     TkvFetcher &fetcher;
     const TkvSiteSearchOptions options;
     TkvRobotsTxt robots;
-    std::deque<QString> queue; ///< in scope, allowed, not fetched yet
-    QSet<QString> seen;        ///< every canonical address queued or refused
+    std::deque<QString> queue;                     ///< in scope, allowed, not fetched yet
+    QSet<QString> seen;                            ///< every canonical address queued or refused
+    QHash<QString, QSet<QByteArray>> indexDigests; ///< folder path -> digests of its index pages
     bool queueFullNoted = false;
     TkvSiteSearchSummary summary;
 };

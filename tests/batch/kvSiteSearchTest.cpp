@@ -183,11 +183,13 @@ void buildDocs(TTestSite &site)
 {
     const std::string origin = site.Origin();
     site.Page("/robots.txt", "User-agent: *\nDisallow: /docs/private/\n", "text/plain");
-    site.Page("/docs/",
-              links({"a.html", "b.htm", "sub/", "private/p.html", "image.png", "notes.html", "q.html?x=1", "other.php",
-                     "../outside.html", "http://localhost" + origin.substr(origin.rfind(':')) + "/docs/foreign.html",
-                     "missing.html", "in.html", "out.html", "idx/"}));
-    site.Page("/docs/a.html", links({"./", "b.htm", "a.html", "../docs/sub/c.html#top", "q.html?y=2"}));
+    const std::string index =
+        links({"a.html", "b.htm", "sub/", "private/p.html", "image.png", "notes.html", "q.html?x=1", "other.php",
+               "../outside.html", "http://localhost" + origin.substr(origin.rfind(':')) + "/docs/foreign.html",
+               "missing.html", "in.html", "out.html", "idx/"});
+    site.Page("/docs/", index);
+    site.Page("/docs/index.html", index); // the same page under its own name
+    site.Page("/docs/a.html", links({"./", "index.html", "b.htm", "a.html", "../docs/sub/c.html#top", "q.html?y=2"}));
     site.Page("/docs/b.htm", "<frameset><frame src=fr.html></frameset><map><area href=area.html></map>"
                              "<link rel=next href=next.html><iframe src=if.html></iframe>");
     for (const char *leaf : {"/docs/fr.html", "/docs/area.html", "/docs/next.html", "/docs/if.html", "/docs/q.html",
@@ -196,7 +198,8 @@ void buildDocs(TTestSite &site)
         site.Page(leaf, links({}));
     site.Page("/docs/image.png", "\x89PNG\r\n\x1A\n", "image/png");
     site.Page("/docs/notes.html", "plain text, whatever its name", "text/plain");
-    site.Page("/docs/sub/", links({"c.html", "../a.html", "../../outside.html", "deeper/"}));
+    site.Page("/docs/sub/", links({"c.html", "../a.html", "../../outside.html", "deeper/", "index.htm"}));
+    site.Page("/docs/sub/index.htm", links({})); // another page than the folder's, whatever its name
     site.Page("/docs/sub/c.html", "<base href='/docs/sub/deeper/'><a href=e.html>e</a>");
     site.Page("/docs/sub/deeper/", links({"../../"}));
     site.Redirect("/docs/in.html", origin + "/docs/sub/d.html");
@@ -224,7 +227,7 @@ TEST(KvSiteSearchTest, FindsExactlyThePagesInScopeAndFetchesEachOnce)
     const std::vector<QString> expected =
         pagesUnder(site, {"/docs/", "/docs/a.html", "/docs/b.htm", "/docs/sub/", "/docs/sub/d.html",
                           "/docs/idx/start.php", "/docs/fr.html", "/docs/area.html", "/docs/next.html", "/docs/if.html",
-                          "/docs/sub/c.html", "/docs/sub/deeper/", "/docs/sub/deeper/e.html"});
+                          "/docs/sub/c.html", "/docs/sub/index.htm", "/docs/sub/deeper/", "/docs/sub/deeper/e.html"});
     EXPECT_EQ(std::set<QString>(result.pages.begin(), result.pages.end()),
               std::set<QString>(expected.begin(), expected.end()));
     EXPECT_EQ(result.pages.size(), expected.size()); // each once
@@ -256,10 +259,10 @@ TEST(KvSiteSearchTest, FindsExactlyThePagesInScopeAndFetchesEachOnce)
     std::set<QString> targets;
     for (const QString &page : result.pages)
         targets.insert(names.Assign(TkvUrl::Parse(page).Path()));
-    const std::set<QString> expectedTargets = {"index.mht",       "a.mht",         "b.mht",     "sub/index.mht",
-                                               "sub/d.mht",       "idx/start.mht", "fr.mht",    "area.mht",
-                                               "next.mht",        "if.mht",        "sub/c.mht", "sub/deeper/index.mht",
-                                               "sub/deeper/e.mht"};
+    const std::set<QString> expectedTargets = {
+        "index.mht",        "a.mht",          "b.mht",    "sub/index.mht", "sub/d.mht", "idx/start.mht",
+        "fr.mht",           "area.mht",       "next.mht", "if.mht",        "sub/c.mht", "sub/deeper/index.mht",
+        "sub/deeper/e.mht", "sub/index-2.mht"};
     EXPECT_EQ(targets, expectedTargets);
 }
 
