@@ -1,0 +1,95 @@
+#include "kvRenderHost.h"
+
+#include "kvHelperProcess.h"
+#include "kvRenderJob.h"
+#include "kvRenderProfile.h"
+
+#include <QCoreApplication>
+#include <QUrl>
+#include <QWebEngineProfile>
+
+#include <algorithm>
+#include <cstdio>
+
+TkvRenderHost::TkvRenderHost(int input, int output, QObject *parent)
+    : QObject(parent), input(input), output(output), notifier(input, QSocketNotifier::Read)
+{
+    profile = TkvRenderProfile::Create(this, &interceptor);
+    snapshotScript = TkvRenderProfile::Script(QStringLiteral("snapshot.js"));
+    connect(&notifier, &QSocketNotifier::activated, this, &TkvRenderHost::readInput);
+    send(TkvRenderCodec::EncodeHello());
+}
+
+TkvRenderHost::~TkvRenderHost()
+{
+    // Pages first: the profile must outlive every page made with it.
+    for (TkvRenderJob *job : jobs)
+        delete job;
+    jobs.clear();
+    delete profile;
+}
+
+void TkvRenderHost::readInput()
+{
+    char buffer[65536];
+    const qint64 got = kvHelperProcess::ReadSome(input, buffer, sizeof buffer);
+    if (got <= 0) {
+        quit(QString()); // the converter is done with us
+        return;
+    }
+    reader.Append(buffer, got);
+    while (const std::optional<QByteArray> payload = reader.Next())
+        handle(*payload);
+    if (reader.Failed())
+        quit(QStringLiteral("a frame longer than the protocol allows"));
+}
+
+void TkvRenderHost::handle(const QByteArray &payload)
+{
+    std::optional<TkvRenderRequest> request = TkvRenderCodec::DecodeRequest(payload);
+    if (!request) {
+        quit(QStringLiteral("a message that is not a request"));
+        return;
+    }
+    start(std::move(*request));
+}
+
+void TkvRenderHost::start(TkvRenderRequest request)
+{
+    const QUrl url(request.address, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || (scheme != QLatin1String("file") && scheme != QLatin1String("http") &&
+                           scheme != QLatin1String("https"))) {
+        TkvRenderReply failure;
+        failure.id = request.id;
+        failure.message =
+            QStringLiteral("Cannot render \"%1\": only file:, http: and https: addresses are rendered.")
+                .arg(request.address);
+        send(TkvRenderCodec::EncodeReply(failure));
+        return;
+    }
+    request.limitMs = std::clamp(request.limitMs, MinLimitMs, MaxLimitMs);
+    auto *job = new TkvRenderJob(request, profile, snapshotScript, [this](TkvRenderJob *finished, const TkvRenderReply &reply) {
+        send(TkvRenderCodec::EncodeReply(reply));
+        jobs.erase(finished);
+        finished->deleteLater();
+    });
+    jobs.insert(job);
+}
+
+void TkvRenderHost::send(const QByteArray &frame)
+{
+    if (!ending && !kvHelperProcess::WriteAll(output, frame))
+        quit(QString()); // nobody reads the replies any more
+}
+
+void TkvRenderHost::quit(const QString &reason)
+{
+    if (ending)
+        return;
+    ending = true;
+    notifier.setEnabled(false);
+    if (!reason.isEmpty())
+        std::fprintf(stderr, "web2arc-render: protocol error: %s\n", qPrintable(reason));
+    QCoreApplication::exit(reason.isEmpty() ? 0 : 2);
+}

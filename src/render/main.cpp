@@ -1,0 +1,47 @@
+// web2arc-render: the converter's page renderer. It loads pages in a browser engine, lets their scripts
+// run until the page is quiet, and sends back each document as the scripts left it. It speaks the
+// protocol of kvRenderProtocol.h on its standard input and output and is started by the converter, not
+// by people.
+#include "kvHelperProcess.h"
+#include "kvRenderHost.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+namespace {
+
+void prepareEngine()
+{
+    // No display is needed: pages are drawn off screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The engine's sandbox refuses to run as root; the renderer's own rules keep pages in bounds there.
+    if (kvHelperProcess::IsSuperuser())
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // Nothing reaches the network but what pages ask for; a page's script heap is bounded, so a page
+    // that allocates without end crashes its own renderer rather than exhausting the machine.
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    flags += " --disable-background-networking --disable-component-update --disable-domain-reliability"
+             " --disable-sync --no-pings --js-flags=--max-old-space-size=1024";
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+    qputenv("QT_LOGGING_RULES", "js.debug=false;qt.webenginecontext.debug=false");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int protocolOutput = kvHelperProcess::TakeOverStandardOutput();
+    if (protocolOutput < 0) {
+        std::fprintf(stderr, "web2arc-render: cannot set up its output\n");
+        return 2;
+    }
+    kvHelperProcess::IgnoreBrokenPipes();
+    kvHelperProcess::EndWithParent();
+    prepareEngine();
+    QApplication app(argc, argv);
+    TkvRenderHost host(0, protocolOutput);
+    return app.exec();
+}
