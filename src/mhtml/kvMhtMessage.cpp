@@ -404,11 +404,12 @@ void TkvMhtMessage::CreateMHTMLBody(const QString &url, int flags, const QString
     policy.user = user;
     policy.password = password;
     policy.allowFile = pageUrl.IsFile();
-    TkvFetcher fetcher(policy);
-    const TkvFetchResult page = fetcher.Fetch(pageUrl.ToString());
+    const std::unique_ptr<TkvFetcher> fetcher =
+        FetcherFactory ? FetcherFactory(pageUrl.ToString(), policy) : std::make_unique<TkvFetcher>(policy);
+    const TkvFetchResult page = fetcher->Fetch(pageUrl.ToString());
     checkPage(pageUrl, page);
 
-    TArchiveBuilder builder(fetcher, flags & mhtSuppressAll, charset);
+    TArchiveBuilder builder(*fetcher, flags & mhtSuppressAll, charset);
     chunks = builder.Build(pageUrl, page);
 }
 

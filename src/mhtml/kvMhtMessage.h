@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -75,6 +76,15 @@ public:
     /// password and whether file: URLs may be read from its own arguments.
     TkvFetchPolicy FetchPolicy;
     TkvMhtBodyPart &BodyPart() { return bodyPart; }
+
+    /// Makes the fetcher CreateMHTMLBody reads the page and everything it uses with, from the page's
+    /// canonical address and the policy CreateMHTMLBody worked out for it. Unset: a plain TkvFetcher.
+    /// A converter that already holds some documents (the page as its scripts left it) answers them
+    /// this way; the returned fetcher must keep `policy` (TkvFetcher's constructor argument). It may
+    /// throw EMhtError, which fails the conversion like a page that cannot be read.
+    using TFetcherFactory =
+        std::function<std::unique_ptr<TkvFetcher>(const QString &pageUrl, const TkvFetchPolicy &policy)>;
+    TFetcherFactory FetcherFactory;
 
     /// Fetches `url` (file:, http:, https:, or an absolute local path) and its resources and builds
     /// the message; `flags` (TkvMhtFlags) leave kinds of resources out; `user` and `password`
