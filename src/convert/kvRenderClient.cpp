@@ -36,6 +36,24 @@ struct TkvRenderClient::THelper
     QString deathText;  ///< why it ended, for the pages it leaves without a reply
 };
 
+/// Frees the one place for a page sent again when it leaves scope (REQUIRES: the client's mutex held).
+class TkvRenderClient::TSuspectSlot
+{
+public:
+    TSuspectSlot(TkvRenderClient &client, bool held) : client(client), held(held) {}
+    ~TSuspectSlot()
+    {
+        if (held) {
+            client.suspectInFlight = false;
+            client.changed.notify_all();
+        }
+    }
+
+private:
+    TkvRenderClient &client;
+    bool held;
+};
+
 struct TkvRenderClient::TWaiter
 {
     std::shared_ptr<THelper> helper;
@@ -96,6 +114,14 @@ TkvRenderedPage TkvRenderClient::Render(const QString &address, std::chrono::mil
     const auto limitMs = std::uint32_t(std::clamp<qint64>(limit.count(), 0, 0x7fffffff));
     for (int attempt = 1;; ++attempt) {
         std::unique_lock lock(mutex);
+        const bool suspect = attempt > 1;
+        if (suspect) {
+            // Pages under way when a helper ended are sent again one at a time, so the page that brings
+            // the renderer down goes down alone the second time.
+            changed.wait(lock, [&] { return stopped || !suspectInFlight; });
+            suspectInFlight = true;
+        }
+        TSuspectSlot slot(*this, suspect);
         if (stopped)
             throw EMhtError(QStringLiteral("Rendering \"%1\" was stopped.").arg(address));
         const std::shared_ptr<THelper> helper = acquire(lock);

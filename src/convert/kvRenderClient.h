@@ -17,8 +17,8 @@
 ///
 /// Survival: a helper that crashes, or whose reply does not come within the page's limit plus
 /// ReplyMargin, is killed and a new one started on the next page. The page it did not answer fails;
-/// the other pages it was rendering are sent again to the new helper, once: a page that is under way
-/// when a second helper ends fails too (it may be the one that brings the renderer down). After
+/// the other pages it was rendering are sent again, one at a time: a page sent again that is under way
+/// when a second helper ends fails (it is the one that brings the renderer down). After
 /// PagesPerHelper pages a helper is let go once its pages are done, and a new one starts, so the
 /// browser engine's memory stays bounded over a long run.
 ///
@@ -55,6 +55,7 @@ public:
 private:
     struct THelper;
     struct TWaiter;
+    class TSuspectSlot;
 
     std::shared_ptr<THelper> acquire(std::unique_lock<std::mutex> &lock);
     std::shared_ptr<THelper> launch();
@@ -70,5 +71,6 @@ private:
     std::unordered_map<std::uint32_t, TWaiter *> waiters;
     std::uint32_t nextId = 1;
     bool stopped = false;
+    bool suspectInFlight = false; ///< a page sent again after a helper ended is under way
     int started = 0;
 };

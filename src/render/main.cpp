@@ -11,7 +11,21 @@
 
 namespace {
 
-void prepareEngine()
+/// The script heap of each page's renderer in MiB: --script-heap-mb=N among the arguments, else 1024.
+int scriptHeapMb(int argc, char **argv)
+{
+    const QByteArray option = "--script-heap-mb=";
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        bool ok = false;
+        const int value = argument.startsWith(option) ? argument.mid(option.size()).toInt(&ok) : 0;
+        if (ok && value >= 16)
+            return value;
+    }
+    return 1024;
+}
+
+void prepareEngine(int heapMb)
 {
     // No display is needed: pages are drawn off screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -23,7 +37,8 @@ void prepareEngine()
     // that allocates without end crashes its own renderer rather than exhausting the machine.
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     flags += " --disable-background-networking --disable-component-update --disable-domain-reliability"
-             " --disable-sync --no-pings --js-flags=--max-old-space-size=1024";
+             " --disable-sync --no-pings --js-flags=--max-old-space-size=" +
+             QByteArray::number(heapMb);
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
     qputenv("QT_LOGGING_RULES", "js.debug=false;qt.webenginecontext.debug=false");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -40,7 +55,7 @@ int main(int argc, char **argv)
     }
     kvHelperProcess::IgnoreBrokenPipes();
     kvHelperProcess::EndWithParent();
-    prepareEngine();
+    prepareEngine(scriptHeapMb(argc, argv));
     QApplication app(argc, argv);
     TkvRenderHost host(0, protocolOutput);
     return app.exec();
