@@ -57,6 +57,8 @@ int main(int argc, char **argv)
     kvHelperProcess::EndWithParent();
     prepareEngine(scriptHeapMb(argc, argv));
     QApplication app(argc, argv);
+    // Each page has a window of its own; closing the last one ends nothing, the end of the input does.
+    QApplication::setQuitOnLastWindowClosed(false);
     TkvRenderHost host(0, protocolOutput);
     return app.exec();
 }
