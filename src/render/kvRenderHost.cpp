@@ -2,11 +2,13 @@
 
 #include "kvHelperProcess.h"
 #include "kvRenderJob.h"
+#include "kvRenderPage.h"
 #include "kvRenderProfile.h"
 
 #include <QCoreApplication>
 #include <QUrl>
 #include <QWebEngineProfile>
+#include <QWebEngineView>
 
 #include <algorithm>
 #include <cstdio>
@@ -26,6 +28,7 @@ TkvRenderHost::~TkvRenderHost()
     for (TkvRenderJob *job : jobs)
         delete job;
     jobs.clear();
+    idleViews.clear();
     delete profile;
 }
 
@@ -69,12 +72,33 @@ void TkvRenderHost::start(TkvRenderRequest request)
         return;
     }
     request.limitMs = std::clamp(request.limitMs, MinLimitMs, MaxLimitMs);
-    auto *job = new TkvRenderJob(request, profile, snapshotScript, [this](TkvRenderJob *finished, const TkvRenderReply &reply) {
-        send(TkvRenderCodec::EncodeReply(reply));
-        jobs.erase(finished);
-        finished->deleteLater();
-    });
-    jobs.insert(job);
+    jobs.insert(new TkvRenderJob(request, takeView(),
+                                 [this](TkvRenderJob *job, const TkvRenderReply &reply) { finished(job, reply); }));
+}
+
+std::unique_ptr<QWebEngineView> TkvRenderHost::takeView()
+{
+    if (!idleViews.empty()) {
+        std::unique_ptr<QWebEngineView> view = std::move(idleViews.back());
+        idleViews.pop_back();
+        return view;
+    }
+    auto view = std::make_unique<QWebEngineView>();
+    view->setPage(new TkvRenderPage(profile, snapshotScript, view.get()));
+    view->resize(1024, 768);
+    view->show();
+    return view;
+}
+
+void TkvRenderHost::finished(TkvRenderJob *job, const TkvRenderReply &reply)
+{
+    send(TkvRenderCodec::EncodeReply(reply));
+    jobs.erase(job);
+    if (std::unique_ptr<QWebEngineView> view = job->ReleaseView(); view && idleViews.size() < MaxIdleViews) {
+        view->page()->load(QUrl(QStringLiteral("about:blank"))); // the finished page's scripts stop here
+        idleViews.push_back(std::move(view));
+    }
+    job->deleteLater();
 }
 
 void TkvRenderHost::send(const QByteArray &frame)

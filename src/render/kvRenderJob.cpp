@@ -4,23 +4,13 @@
 #include "kvRenderPage.h"
 
 #include <QJsonArray>
-#include <QRandomGenerator>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineScript>
-#include <QWebEngineScriptCollection>
 #include <QWebEngineView>
 
 namespace {
 
 constexpr qint64 MaxReplyBytes = kvRenderProtocol::MaxFrameBytes - 1024 * 1024;
-
-QString newSecret()
-{
-    QString secret;
-    for (int i = 0; i < 4; ++i)
-        secret += QString::number(QRandomGenerator::system()->generate(), 36);
-    return secret;
-}
 
 bool isLoadedDocument(const QString &url)
 {
@@ -35,23 +25,12 @@ QString seconds(int ms)
 
 } // namespace
 
-TkvRenderJob::TkvRenderJob(const TkvRenderRequest &request, QWebEngineProfile *profile,
-                           const QString &snapshotScript, TDone done, QObject *parent)
-    : QObject(parent), request(request), done(std::move(done)), view(std::make_unique<QWebEngineView>())
+TkvRenderJob::TkvRenderJob(const TkvRenderRequest &request, std::unique_ptr<QWebEngineView> lentView, TDone done,
+                           QObject *parent)
+    : QObject(parent), request(request), done(std::move(done)), view(std::move(lentView)),
+      page(static_cast<TkvRenderPage *>(view->page()))
 {
     reply.id = request.id;
-    const QString secret = newSecret();
-    page = new TkvRenderPage(profile, secret, view.get());
-    QWebEngineScript snapshot;
-    snapshot.setName(QStringLiteral("web2arc-snapshot"));
-    snapshot.setSourceCode(snapshotScript + QStringLiteral("\nweb2arcInstall('%1');\n").arg(secret));
-    snapshot.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    snapshot.setWorldId(QWebEngineScript::ApplicationWorld);
-    snapshot.setRunsOnSubFrames(true);
-    page->scripts().insert(snapshot);
-    view->setPage(page);
-    view->resize(1024, 768);
-    view->show();
 
     connect(page, &QWebEnginePage::loadingChanged, this, &TkvRenderJob::onLoadingChanged);
     connect(page, &QWebEnginePage::renderProcessTerminated, this,
@@ -74,6 +53,14 @@ TkvRenderJob::TkvRenderJob(const TkvRenderRequest &request, QWebEngineProfile *p
 }
 
 TkvRenderJob::~TkvRenderJob() = default;
+
+std::unique_ptr<QWebEngineView> TkvRenderJob::ReleaseView()
+{
+    if (state != TState::Done || !rendererSound || !view)
+        return nullptr;
+    QObject::disconnect(page, nullptr, this, nullptr);
+    return std::move(view);
+}
 
 void TkvRenderJob::onLoadingChanged(const QWebEngineLoadingInfo &info)
 {
@@ -226,6 +213,7 @@ void TkvRenderJob::onHardLimit()
     if (state == TState::Done)
         return;
     const qint64 renderer = page->renderProcessPid();
+    rendererSound = false;
     fail(QStringLiteral("The page \"%1\" did not finish within %2 s: its scripts kept the page renderer busy.")
              .arg(request.address, seconds(int(request.limitMs) + HardGraceMs)));
     kvHelperProcess::KillProcess(renderer);
@@ -233,6 +221,7 @@ void TkvRenderJob::onHardLimit()
 
 void TkvRenderJob::onRendererEnded(int status, int exitCode)
 {
+    rendererSound = false;
     if (state == TState::Done)
         return;
     const QString how = status == QWebEnginePage::KilledTerminationStatus ? QStringLiteral("was killed")

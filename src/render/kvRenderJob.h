@@ -16,9 +16,10 @@ class QWebEngineProfile;
 class QWebEngineView;
 class TkvRenderPage;
 
-/// One page of the renderer, from loading to the reply. The page is shown in a view of its own at a
-/// desktop size (1024 x 768), so scripts that measure the window or wait for animation frames behave
-/// as in a browser window.
+/// One request of the renderer, from loading to the reply, in a view of its own (a window at a desktop
+/// size, so scripts that measure the window or wait for animation frames behave as in a browser). The
+/// view, whose page is a TkvRenderPage, is lent by the host and can go back to it when the page's
+/// renderer is still sound, so the next page need not start a renderer process.
 ///
 /// Settling: after the load event the job asks the page every PollMs whether it is quiet (no fetch,
 /// XMLHttpRequest, added script or frame under way, and no change to the document for QuietMs); then it
@@ -32,17 +33,21 @@ class TkvRenderJob : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int QuietMs = 400;
-    static constexpr int PollMs = 100;
+    static constexpr int QuietMs = 300;
+    static constexpr int PollMs = 50;
     static constexpr int FrameAnswerMs = 1500;
     static constexpr int HardGraceMs = 5000;
 
     using TDone = std::function<void(TkvRenderJob *job, const TkvRenderReply &reply)>;
 
-    /// Starts loading at once. `snapshotScript` is the snapshot script's text without its call.
-    TkvRenderJob(const TkvRenderRequest &request, QWebEngineProfile *profile, const QString &snapshotScript,
-                 TDone done, QObject *parent = nullptr);
+    /// Starts loading at once. REQUIRES: `view` shows a TkvRenderPage.
+    TkvRenderJob(const TkvRenderRequest &request, std::unique_ptr<QWebEngineView> view, TDone done,
+                 QObject *parent = nullptr);
     ~TkvRenderJob() override;
+
+    /// After `done`: the view, for another request, when its renderer is still sound; else null (the
+    /// view then goes with the job).
+    std::unique_ptr<QWebEngineView> ReleaseView();
 
 private:
     enum class TState
@@ -74,6 +79,7 @@ private:
     TkvRenderPage *page = nullptr; ///< owned by the view
     TState state = TState::Loading;
     bool everLoaded = false;
+    bool rendererSound = true;
     bool pollPending = false;
     QTimer pollTimer;
     QTimer limitTimer;

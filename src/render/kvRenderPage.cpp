@@ -1,14 +1,39 @@
 #include "kvRenderPage.h"
 
 #include <QJsonDocument>
+#include <QRandomGenerator>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineFileSystemAccessRequest>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineQuotaRequest>
 #include <QWebEngineRegisterProtocolHandlerRequest>
 
-TkvRenderPage::TkvRenderPage(QWebEngineProfile *profile, const QString &secret, QObject *parent)
-    : QWebEnginePage(profile, parent), answerPrefix(QStringLiteral("\u0001web2arc ") + secret + QLatin1Char(' '))
+namespace {
+
+/// A text the page's scripts cannot guess: frames' answers carry it.
+QString newSecret()
 {
+    QString secret;
+    for (int i = 0; i < 4; ++i)
+        secret += QString::number(QRandomGenerator::system()->generate(), 36);
+    return secret;
+}
+
+} // namespace
+
+TkvRenderPage::TkvRenderPage(QWebEngineProfile *profile, const QString &snapshotScript, QObject *parent)
+    : QWebEnginePage(profile, parent)
+{
+    const QString secret = newSecret();
+    answerPrefix = QStringLiteral("\u0001web2arc ") + secret + QLatin1Char(' ');
+    QWebEngineScript snapshot;
+    snapshot.setName(QStringLiteral("web2arc-snapshot"));
+    snapshot.setSourceCode(snapshotScript + QStringLiteral("\nweb2arcInstall('%1');\n").arg(secret));
+    snapshot.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    snapshot.setWorldId(QWebEngineScript::ApplicationWorld);
+    snapshot.setRunsOnSubFrames(true);
+    scripts().insert(snapshot);
     refuseRequests();
 }
 

@@ -3,7 +3,8 @@
 #include <QJsonObject>
 #include <QWebEnginePage>
 
-/// A page of the renderer: nothing it does reaches a person or the system. Dialogs (alert, confirm,
+/// A page of the renderer: nothing it does reaches a person or the system. It carries the snapshot
+/// script in every frame, set up with a secret of its own; a page serves one request after another. Dialogs (alert, confirm,
 /// prompt, print) are answered at once as if dismissed, new windows are refused, permission requests
 /// are denied, console output is dropped, except the answers of the page's frames to a snapshot
 /// request, which arrive as console lines that carry the page's secret and are handed on as
@@ -14,8 +15,8 @@ class TkvRenderPage : public QWebEnginePage
 {
     Q_OBJECT
 public:
-    /// `secret`: the text a frame's answer starts with after the marker; the page's scripts never see it.
-    TkvRenderPage(QWebEngineProfile *profile, const QString &secret, QObject *parent);
+    /// `snapshotScript`: the snapshot script's text without its call.
+    TkvRenderPage(QWebEngineProfile *profile, const QString &snapshotScript, QObject *parent);
 
 signals:
     /// One frame's serialized document: {nonce, html, frames: [{address, html}], asked: [{nonce, address}]}.
