@@ -4,6 +4,7 @@
 #include "kvRenderPage.h"
 
 #include <QJsonArray>
+#include <QPointer>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineScript>
 #include <QWebEngineView>
@@ -64,7 +65,8 @@ std::unique_ptr<QWebEngineView> TkvRenderJob::ReleaseView()
 
 void TkvRenderJob::onLoadingChanged(const QWebEngineLoadingInfo &info)
 {
-    if (state != TState::Loading && state != TState::Settling)
+    // The blank page a lent view was left on may still be finishing: it is none of this request's business.
+    if ((state != TState::Loading && state != TState::Settling) || info.url().scheme() == QLatin1String("about"))
         return;
     switch (info.status()) {
     case QWebEngineLoadingInfo::LoadStartedStatus:
@@ -97,17 +99,23 @@ void TkvRenderJob::poll()
         return;
     pollPending = true;
     page->runJavaScript(QStringLiteral("typeof web2arcState === 'function' ? web2arcState() : null"),
-                        QWebEngineScript::ApplicationWorld, [this](const QVariant &result) {
-                            pollPending = false;
-                            if (state != TState::Settling)
-                                return;
-                            const QVariantMap status = result.toMap();
-                            // Without the watcher (a document the scripts do not run in) it is quiet.
-                            if (status.isEmpty() ||
-                                (status.value(QStringLiteral("pending")).toInt() == 0 &&
-                                 status.value(QStringLiteral("quietMs")).toDouble() >= QuietMs))
-                                takeSnapshot(true);
+                        QWebEngineScript::ApplicationWorld, [self = QPointer(this)](const QVariant &result) {
+                            // The page outlives a job that ended meanwhile, and serves the next one.
+                            if (self)
+                                self->onPoll(result);
                         });
+}
+
+void TkvRenderJob::onPoll(const QVariant &result)
+{
+    pollPending = false;
+    if (state != TState::Settling)
+        return;
+    const QVariantMap status = result.toMap();
+    // Without the watcher (a document the scripts do not run in) it is quiet.
+    if (status.isEmpty() || (status.value(QStringLiteral("pending")).toInt() == 0 &&
+                             status.value(QStringLiteral("quietMs")).toDouble() >= QuietMs))
+        takeSnapshot(true);
 }
 
 void TkvRenderJob::takeSnapshot(bool settled)
@@ -116,7 +124,10 @@ void TkvRenderJob::takeSnapshot(bool settled)
     pollTimer.stop();
     reply.settled = settled;
     page->runJavaScript(QStringLiteral("typeof web2arcSnapshot === 'function' ? web2arcSnapshot() : null"),
-                        QWebEngineScript::ApplicationWorld, [this](const QVariant &result) { onSnapshot(result); });
+                        QWebEngineScript::ApplicationWorld, [self = QPointer(this)](const QVariant &result) {
+                            if (self)
+                                self->onSnapshot(result);
+                        });
 }
 
 void TkvRenderJob::onSnapshot(const QVariant &result)

@@ -61,6 +61,7 @@ private:
 
     void onLoadingChanged(const QWebEngineLoadingInfo &info);
     void poll();
+    void onPoll(const QVariant &result);
     void takeSnapshot(bool settled);
     void onSnapshot(const QVariant &result);
     void onFrameAnswer(const QJsonObject &answer);
