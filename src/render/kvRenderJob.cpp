@@ -57,7 +57,9 @@ TkvRenderJob::~TkvRenderJob() = default;
 
 std::unique_ptr<QWebEngineView> TkvRenderJob::ReleaseView()
 {
-    if (state != TState::Done || !rendererSound || !view)
+    // After a failure the renderer may still be busy with the page (a script that never ends): the
+    // view goes with the job rather than hand the next page a stuck renderer.
+    if (state != TState::Done || !reply.ok || !rendererSound || !view)
         return nullptr;
     QObject::disconnect(page, nullptr, this, nullptr);
     return std::move(view);
@@ -137,6 +139,9 @@ void TkvRenderJob::onSnapshot(const QVariant &result)
     const QVariantMap snapshot = result.toMap();
     const QString url = snapshot.value(QStringLiteral("url")).toString();
     if (snapshot.isEmpty() || url.isEmpty() || url == QLatin1String("about:blank")) {
+        if (!everLoaded) // it may be stuck before its document even showed: nothing else may wait on it
+            kvHelperProcess::KillProcess(page->renderProcessPid());
+        rendererSound = false;
         fail(everLoaded ? QStringLiteral("Cannot read the document of \"%1\" in the page renderer.").arg(request.address)
                         : QStringLiteral("The page \"%1\" did not load within %2 s.")
                               .arg(request.address, seconds(int(request.limitMs))));

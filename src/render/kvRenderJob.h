@@ -45,8 +45,8 @@ public:
                  QObject *parent = nullptr);
     ~TkvRenderJob() override;
 
-    /// After `done`: the view, for another request, when its renderer is still sound; else null (the
-    /// view then goes with the job).
+    /// After `done`: the view, for another request, when the page rendered and its renderer is sound;
+    /// else null (the view then goes with the job).
     std::unique_ptr<QWebEngineView> ReleaseView();
 
 private:

@@ -178,11 +178,11 @@ TEST_F(KvRenderHelperTest, APageThatNeverSettlesIsTakenAsItStandsAtTheLimit)
 {
     const QString address = writePage(
         QStringLiteral("busy.html"),
-        "<body><script>let n = 0; setInterval(() => document.body.append('tick' + (++n) + ' '), 50);</script>");
+        "<body><script>let n = 0; setInterval(() => document.body.append('tick' + (++n) + ' '), 20);</script>");
     TkvRenderClient client(options());
-    const TkvRenderedPage page = client.Render(address, 1500ms);
+    const TkvRenderedPage page = client.Render(address, 3000ms);
     EXPECT_FALSE(page.settled);
-    EXPECT_TRUE(html(page).contains(QStringLiteral("tick5 ")));
+    EXPECT_TRUE(html(page).contains(QStringLiteral("tick2 "))) << html(page).toStdString();
 }
 
 TEST_F(KvRenderHelperTest, DialogsPopUpsAndPermissionRequestsDoNotHoldThePage)
@@ -258,8 +258,12 @@ TEST_F(KvRenderHelperTest, AScriptThatNeverEndsCostsOnlyItsPage)
     const QString endless = writePage(QStringLiteral("endless.html"), "<body><script>while (true) {}</script>");
     const QString fine = writePage(QStringLiteral("fine.html"), "<body><script>document.body.append('FINE')</script>");
     TkvRenderClient client(options());
-    const QString failure = failureOf(client, endless, 1000ms);
-    EXPECT_TRUE(failure.contains(QStringLiteral("its scripts kept the page renderer busy"))) << failure.toStdString();
+    const QString failure = failureOf(client, endless, 3000ms);
+    // Usually the loop holds a document that is there; on a machine slow enough the document may not
+    // even have shown by the limit. Either way the page fails and the renderer is free for the next.
+    EXPECT_TRUE(failure.contains(QStringLiteral("its scripts kept the page renderer busy")) ||
+                failure.contains(QStringLiteral("did not load within")))
+        << failure.toStdString();
     EXPECT_TRUE(html(client.Render(fine, 5000ms)).contains(QStringLiteral("FINE")));
     EXPECT_EQ(client.HelpersStarted(), 1);
 }
