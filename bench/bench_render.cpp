@@ -79,6 +79,7 @@ int main(int argc, char **argv)
     TkvRenderClient client(options);
     std::atomic<int> next{0};
     std::atomic<int> failed{0};
+    std::atomic<int> unsettled{0};
     std::atomic<bool> done{false};
     qint64 peakTotal = 0;
     qint64 peakLargest = 0;
@@ -97,7 +98,8 @@ int main(int argc, char **argv)
         workers.emplace_back([&] {
             for (int i = next++; i < total; i = next++) {
                 try {
-                    client.Render(pages[i % pages.size()], std::chrono::seconds(10));
+                    if (!client.Render(pages[i % pages.size()], std::chrono::seconds(10)).settled)
+                        ++unsettled;
                 } catch (const EMhtError &error) {
                     ++failed;
                     std::fprintf(stderr, "%s\n", error.what());
@@ -110,8 +112,9 @@ int main(int argc, char **argv)
     const double seconds = clock.elapsed() / 1000.0;
     done = true;
     sampler.join();
-    std::printf("pages %d (%d failed), threads %d, %.2f s, %.1f pages/s, %.0f ms per page per thread\n", total,
-                int(failed), threads, seconds, total / seconds, seconds * 1000 * threads / total);
+    std::printf("pages %d (%d failed, %d taken at the limit), threads %d, %.2f s, %.1f pages/s, %.0f ms per page "
+                "per thread\n",
+                total, int(failed), int(unsettled), threads, seconds, total / seconds, seconds * 1000 * threads / total);
     std::printf("helpers started %d; peak resident memory of the renderer processes: %lld MiB in all, "
                 "%lld MiB the largest one\n",
                 client.HelpersStarted(), peakTotal / 1024, peakLargest / 1024);

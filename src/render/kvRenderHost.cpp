@@ -29,6 +29,9 @@ TkvRenderHost::~TkvRenderHost()
         delete job;
     jobs.clear();
     idleViews.clear();
+    for (QWebEngineView *view : parkedViews)
+        delete view;
+    parkedViews.clear();
     delete profile;
 }
 
@@ -94,11 +97,22 @@ void TkvRenderHost::finished(TkvRenderJob *job, const TkvRenderReply &reply)
 {
     send(TkvRenderCodec::EncodeReply(reply));
     jobs.erase(job);
-    if (std::unique_ptr<QWebEngineView> view = job->ReleaseView(); view && idleViews.size() < MaxIdleViews) {
-        view->page()->load(QUrl(QStringLiteral("about:blank"))); // the finished page's scripts stop here
-        idleViews.push_back(std::move(view));
-    }
+    std::unique_ptr<QWebEngineView> view = job->ReleaseView();
     job->deleteLater();
+    if (!view || idleViews.size() + parkedViews.size() >= MaxIdleViews)
+        return;
+    // The finished page's scripts end with a blank page; a load started before that blank page is
+    // there would be lost, so the view waits here until it is.
+    QWebEngineView *parked = view.release();
+    parkedViews.insert(parked);
+    connect(
+        parked->page(), &QWebEnginePage::loadFinished, this,
+        [this, parked](bool) {
+            if (parkedViews.erase(parked))
+                idleViews.emplace_back(parked);
+        },
+        Qt::SingleShotConnection);
+    parked->page()->load(QUrl(QStringLiteral("about:blank")));
 }
 
 void TkvRenderHost::send(const QByteArray &frame)

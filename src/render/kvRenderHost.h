@@ -26,7 +26,7 @@ class TkvRenderHost : public QObject
 public:
     static constexpr std::uint32_t MinLimitMs = 500;
     static constexpr std::uint32_t MaxLimitMs = 600000;
-    static constexpr size_t MaxIdleViews = 8;
+    static constexpr size_t MaxIdleViews = 4;
 
     /// Sends the hello message at once. Reads start when the event loop runs.
     TkvRenderHost(int input, int output, QObject *parent = nullptr);
@@ -50,5 +50,6 @@ private:
     QString snapshotScript;
     std::set<TkvRenderJob *> jobs;
     std::vector<std::unique_ptr<QWebEngineView>> idleViews; ///< views whose pages wait for a request
+    std::set<QWebEngineView *> parkedViews; ///< views still leaving their last page (owned here)
     bool ending = false;
 };
