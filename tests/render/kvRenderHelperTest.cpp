@@ -120,6 +120,31 @@ pen.fillRect(0, 0, 20, 10);
     EXPECT_TRUE(snapshot.contains(QStringLiteral("<meta charset=\"utf-8\">")));
 }
 
+TEST_F(KvRenderHelperTest, OneHelperRendersPageAfterPageFromSeveralThreads)
+{
+    std::vector<QString> pages;
+    for (int i = 0; i < 9; ++i)
+        pages.push_back(writePage(QStringLiteral("p%1.html").arg(i),
+                                  QStringLiteral("<body><script>setTimeout(() => document.body.append('PAGE %1'), 50)"
+                                                 "</script>")
+                                      .arg(i)
+                                      .toUtf8()));
+    TkvRenderClient client(options());
+    std::vector<std::future<void>> threads;
+    for (int t = 0; t < 3; ++t) {
+        threads.push_back(std::async(std::launch::async, [&, t] {
+            for (int i = t; i < 9; i += 3) {
+                const TkvRenderedPage page = client.Render(pages[i], 8000ms);
+                EXPECT_TRUE(page.settled) << i; // a page that reuses a view still gets its load event
+                EXPECT_TRUE(html(page).contains(QStringLiteral("PAGE %1").arg(i))) << html(page).toStdString();
+            }
+        }));
+    }
+    for (std::future<void> &thread : threads)
+        thread.get();
+    EXPECT_EQ(client.HelpersStarted(), 1);
+}
+
 TEST_F(KvRenderHelperTest, EachFrameIsTakenUnderTheAddressItsElementNames)
 {
     TkvHttpTestServer other; // another origin: its frame answers through the renderer, not the page
