@@ -5,7 +5,9 @@
 //
 // usage: bench_console_engine OUT THREADS < list
 
+#include "kvCssReferenceCache.h"
 #include "kvMhtMessage.h"
+#include "kvResourceCache.h"
 #include "kvUrl.h"
 
 #include <QCoreApplication>
@@ -35,6 +37,8 @@ int main(int argc, char **argv)
             pages.push_back(QString::fromStdString(line));
     }
 
+    TkvResourceCache cache; // shared by the workers, as in a run of the program
+    TkvCssReferenceCache cssReferences;
     std::atomic<size_t> next{0};
     std::atomic<long long> bytes{0};
     std::atomic<int> failures{0};
@@ -45,7 +49,7 @@ int main(int argc, char **argv)
             for (size_t i = next++; i < pages.size(); i = next++) {
                 const QString target = out + QStringLiteral("/%1.mht").arg(i);
                 try {
-                    TkvMhtMessage message;
+                    TkvMhtMessage message(&cache, &cssReferences);
                     message.CreateMHTMLBody(TkvUrl::FromLocalPath(pages[i]), 0, QString(), QString());
                     message.GetStream().SaveToFile(target, 2);
                     bytes += QFileInfo(target).size();

@@ -10,6 +10,7 @@
 // The CPU time of each run is printed too: on a machine shared with other work, pages per CPU-second
 // is the figure that does not depend on the load. It is a benchmark, not a test: it never fails a build.
 
+#include "kvCssReferenceCache.h"
 #include "kvMhtMessage.h"
 #include "kvResourceCache.h"
 
@@ -63,7 +64,9 @@ QStringList listPages(const QString &site, int limit)
 
 TRun convertAll(const QString &site, const QStringList &pages, const QString &out, int threads)
 {
-    TkvResourceCache::Shared().Clear(); // every run reads and encodes the shared files once itself
+    // Every run reads and encodes the shared files once itself, as a run of the program does.
+    TkvResourceCache cache;
+    TkvCssReferenceCache cssReferences;
     QDir(out).removeRecursively();
     // Folders first, as the converter creates them before it saves.
     for (const QString &page : pages)
@@ -82,7 +85,7 @@ TRun convertAll(const QString &site, const QStringList &pages, const QString &ou
             for (int i = next++; i < pages.size(); i = next++) {
                 const QString target = out + pages[i].mid(site.size()).section(QLatin1Char('.'), 0, -2) + ".mht";
                 try {
-                    TkvMhtMessage message;
+                    TkvMhtMessage message(&cache, &cssReferences);
                     message.CreateMHTMLBody(pages[i], 0, {}, {});
                     const TkvMhtStream stream = message.GetStream();
                     stream.SaveToFile(target, 2);

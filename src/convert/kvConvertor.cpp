@@ -91,11 +91,14 @@ bool TkvConvertor::WaitUntilNoneRunning(std::chrono::milliseconds timeout)
 }
 
 std::shared_ptr<TkvConvertor> TkvConvertor::CreateChain(TkvBatch *batch, const QString &targetDir,
-                                                        const TkvNodeEvent &resultCallback)
+                                                        const TkvNodeEvent &resultCallback, TkvEngineParts *engineParts)
 {
     batch->TargetDir = TkvBatch::UrlToPath(targetDir);
     const int count = Project ? Project->GetThreadsCount() : 1;
-    return descriptorClass().Create(batch, count, resultCallback);
+    std::shared_ptr<TkvConvertor> head = descriptorClass().Create(batch, count, resultCallback);
+    for (TkvConvertor *member = head.get(); member; member = member->NextConvertor.get())
+        member->EngineParts = engineParts;
+    return head;
 }
 
 void TkvConvertor::InitChain(int chainCount, const TkvNodeEvent &resultCallback)

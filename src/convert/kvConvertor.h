@@ -13,6 +13,7 @@
 #include <memory>
 
 class TkvBatch;
+struct TkvEngineParts;
 
 /// The type of OnFinish: a call without arguments or result.
 using TkvEvent = std::function<void()>;
@@ -45,9 +46,11 @@ public:
 
     /// Builds a suspended chain for `batch`: sets the job's TargetDir to UrlToPath(targetDir), reads
     /// ThreadsCount and creates the head through the descriptor's ConverterClass (TkvConvertor's own
-    /// class when there is none or no Project).
+    /// class when there is none or no Project). Every member gets `engineParts` (may be null; not
+    /// owned, REQUIRES: it outlives the chain's run).
     static std::shared_ptr<TkvConvertor> CreateChain(TkvBatch *batch, const QString &targetDir,
-                                                     const TkvNodeEvent &resultCallback);
+                                                     const TkvNodeEvent &resultCallback,
+                                                     TkvEngineParts *engineParts = nullptr);
     /// The class of plain TkvConvertor objects.
     static const TkvConvertorClass &Class();
     /// Waits until RunningConvertors is zero, at most `timeout`; true when it is zero. The converter
@@ -69,6 +72,7 @@ public:
     const TkvEvent &OnFinish() const { return onFinish; }
 
     TkvNodeEvent ResultCallback;
+    TkvEngineParts *EngineParts = nullptr;       ///< what the run's conversions share; null: nothing
     std::shared_ptr<TkvConvertor> NextConvertor; ///< the next member; null for the tail
     int ChainCount = 1;                          ///< members from this one to the tail, this one included
 

@@ -3,10 +3,10 @@
 #include "kvBatch.h"
 #include "kvConsole.h"
 #include "kvConvertor.h"
+#include "kvEngineParts.h"
 #include "kvInfo.h"
 #include "kvPath.h"
 #include "kvProject.h"
-#include "kvResourceCache.h"
 #include "kvTextFile.h"
 
 #include <QDir>
@@ -94,8 +94,7 @@ void TkvMain::Run()
         Results.clear();
     }
     Batch = std::make_unique<TkvBatch>();
-    // Web resources are fetched afresh by every run; cached files are checked against their stamp.
-    TkvResourceCache::Shared().ClearWebAddresses();
+    EngineParts = std::make_unique<TkvEngineParts>();
     const bool subdir = Project->GetSubdir();
     QString target = Project->GetTargetDir();
     const QString source = Project->GetSource();
@@ -109,8 +108,8 @@ void TkvMain::Run()
     }
     Batch->StartSearch(source, target, subdir);
     // Every converter counts itself in RunningConvertors from its creation until its run has ended.
-    Convertor = TkvConvertor::CreateChain(Batch.get(), target,
-                                          [this](TkvBatch &batch, TkvNode &entry) { AddResult(batch, entry); });
+    Convertor = TkvConvertor::CreateChain(
+        Batch.get(), target, [this](TkvBatch &batch, TkvNode &entry) { AddResult(batch, entry); }, EngineParts.get());
     Convertor->Start();
     if (Info)
         Info->AddCounter(QStringLiteral("C"), 1);

@@ -1,6 +1,7 @@
 #include "kvWEB2ARC.h"
 
 #include "kvBatch.h"
+#include "kvEngineParts.h"
 #include "kvMhtMessage.h"
 #include "kvProject.h"
 #include "kvUrl.h"
@@ -34,7 +35,8 @@ void TkvWEB2ARC::Convert(TkvBatch &batch, TkvNode &node)
         return; // skipped, or its folder could not be made: ComputeTargetPath has set the outcome
     const QString address = SourceUrl(node.FileName);
     try {
-        TkvMhtMessage message;
+        TkvMhtMessage message(EngineParts ? &EngineParts->ResourceCache : nullptr,
+                              EngineParts ? &EngineParts->CssReferences : nullptr);
         message.MimeFormatted = true;
         const QString charset = GetCharset();
         if (!charset.isEmpty())

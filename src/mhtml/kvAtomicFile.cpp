@@ -1,7 +1,7 @@
 #include "kvAtomicFile.h"
 
 #include "kvFileName.h"
-#include "kvMhtMessage.h"
+#include "kvMhtError.h"
 
 #include <QDir>
 

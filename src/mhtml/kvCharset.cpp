@@ -1,6 +1,6 @@
 #include "kvCharset.h"
 
-#include "kvMhtMessage.h"
+#include "kvMhtError.h"
 
 #include <QHash>
 #include <QStringDecoder>

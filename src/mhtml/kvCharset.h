@@ -11,7 +11,7 @@
 /// "EUC-JP", "ISO-2022-JP", "GBK", "gb18030", "Big5", "EUC-KR", "KOI8-R", "KOI8-U", "ISO-8859-2" ...
 /// "windows-1250" ... "windows-1258", "UTF-16LE", "UTF-16BE", "IBM866", "macintosh", "x-mac-cyrillic".
 ///
-/// Stateless; every function may be called from any thread. Failures throw EMhtError (kvMhtMessage.h).
+/// Stateless; every function may be called from any thread. Failures throw EMhtError (kvMhtError.h).
 class TkvCharset
 {
 public:

@@ -2,18 +2,13 @@
 
 #include "kvFileFetcher.h"
 #include "kvHttpFetcher.h"
-#include "kvMhtMessage.h"
+#include "kvMhtError.h"
 #include "kvUrl.h"
 
 TkvFetcher::TkvFetcher(TkvFetchPolicy policy) : policy(std::move(policy))
 {}
 
 TkvFetcher::~TkvFetcher() = default;
-
-QString TkvFetcher::DefaultUserAgent()
-{
-    return QStringLiteral("web2arc/2024.16.511.3122");
-}
 
 TkvFetchResult TkvFetcher::Fetch(const QString &url)
 {

@@ -1,6 +1,6 @@
 #include "kvFileFetcher.h"
 
-#include "kvMhtMessage.h"
+#include "kvMhtError.h"
 #include "kvNativeFile.h"
 
 #include <cerrno>

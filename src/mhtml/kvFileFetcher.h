@@ -1,6 +1,9 @@
 #pragma once
 
-#include "kvFetcher.h"
+#include "kvFetchPolicy.h"
+#include "kvFetchResult.h"
+
+#include <optional>
 
 /// The size and modification time of a file, as the resource cache compares them.
 struct TkvFileStamp

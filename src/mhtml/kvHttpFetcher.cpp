@@ -1,6 +1,6 @@
 #include "kvHttpFetcher.h"
 
-#include "kvMhtMessage.h"
+#include "kvMhtError.h"
 #include "kvUrl.h"
 
 #include <QFile>
@@ -113,6 +113,11 @@ bool isLoopback(const QString &url)
 
 } // namespace
 
+QString TkvHttpFetcher::DefaultUserAgent()
+{
+    return QStringLiteral("web2arc/2024.16.511.3122");
+}
+
 TkvFetchResult TkvHttpFetcher::Get(const QString &url, const TkvFetchPolicy &policy)
 {
     thread_local TCurlHandle curl;
@@ -125,7 +130,7 @@ TkvFetchResult TkvHttpFetcher::Get(const QString &url, const TkvFetchPolicy &pol
     transfer.maxBytes = policy.maxBytes;
     char errorBuffer[CURL_ERROR_SIZE] = {0};
     const QByteArray urlBytes = url.toUtf8();
-    const QByteArray agent = (policy.userAgent.isEmpty() ? TkvFetcher::DefaultUserAgent() : policy.userAgent).toUtf8();
+    const QByteArray agent = (policy.userAgent.isEmpty() ? DefaultUserAgent() : policy.userAgent).toUtf8();
     const QByteArray user = policy.user.toUtf8();
     const QByteArray password = policy.password.toUtf8();
     const QByteArray proxy = policy.proxy ? policy.proxy->toUtf8() : QByteArray();

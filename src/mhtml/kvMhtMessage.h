@@ -1,34 +1,18 @@
 #pragma once
 
 #include "kvFetcher.h"
+#include "kvMhtError.h"
+#include "kvMhtFlags.h"
+#include "kvMhtStream.h"
 
-#include <QByteArray>
 #include <QString>
 
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <vector>
 
-/// Every failure of the archive engine: a sentence a person can read, naming the file or address and
-/// the cause (UTF-8 in what()).
-class EMhtError : public std::runtime_error
-{
-public:
-    explicit EMhtError(const QString &message) : std::runtime_error(message.toStdString()) {}
-};
-
-/// Flags of CreateMHTMLBody: each suppresses one kind of resource; 0 embeds everything.
-enum TkvMhtFlags
-{
-    mhtSuppressNone = 0,
-    mhtSuppressImages = 1,
-    mhtSuppressBGSounds = 2,
-    mhtSuppressFrames = 4,
-    mhtSuppressObjects = 8,
-    mhtSuppressStyleSheets = 16,
-    mhtSuppressAll = 31,
-};
+class TkvCssReferenceCache;
+class TkvResourceCache;
 
 /// The main body part of a message; only its character set is settable.
 class TkvMhtBodyPart
@@ -37,38 +21,19 @@ public:
     QString Charset; ///< empty: keep the page's own charset
 };
 
-/// The whole message in its stored form: a list of chunks whose concatenation is the message, so
-/// parts encoded once and shared between archives (style sheets, scripts, fonts) are not copied.
-/// A value type; copies share the chunks. Not for concurrent use of one object.
-class TkvMhtStream
-{
-public:
-    TkvMhtStream() = default;
-    explicit TkvMhtStream(QByteArray bytes) : chunks{std::move(bytes)} {}
-    explicit TkvMhtStream(std::vector<QByteArray> parts) : chunks(std::move(parts)) {}
-
-    /// The message as one array, joined on the first call.
-    const QByteArray &Bytes() const;
-    const std::vector<QByteArray> &Chunks() const { return chunks; }
-    /// Length of the message in bytes.
-    qint64 Size() const;
-    /// options 2: create the file or replace an existing one; options 1: create it, failing when it
-    /// exists. Atomic (temporary file in the target folder, renamed over the target when complete).
-    /// Throws EMhtError; never leaves a partial file, and an existing target survives a failure.
-    void SaveToFile(const QString &path, int options) const;
-
-private:
-    std::vector<QByteArray> chunks;
-    mutable QByteArray joined;
-    mutable bool isJoined = false;
-};
-
 /// Builds a single-file web archive (MIME HTML, RFC 2557) of one page and everything it uses.
-/// One message per conversion; messages on different threads share only the resource cache.
+///
+/// The engine's parts come from the caller: the resource cache and the cache of style-sheet
+/// references that the conversions of one run share (null: nothing is kept from one message to the
+/// next), and optionally the fetcher each message reads through (FetcherFactory). Nothing else is
+/// shared between messages.
+///
+/// One message per conversion, used by one thread; messages on different threads may share the caches.
 class TkvMhtMessage
 {
 public:
-    TkvMhtMessage();
+    /// The caches are not owned and must outlive the message.
+    explicit TkvMhtMessage(TkvResourceCache *cache = nullptr, TkvCssReferenceCache *cssReferences = nullptr);
     ~TkvMhtMessage();
 
     bool MimeFormatted = true;
@@ -98,5 +63,7 @@ public:
 
 private:
     TkvMhtBodyPart bodyPart;
+    TkvResourceCache *const cache;
+    TkvCssReferenceCache *const cssReferences;
     std::vector<QByteArray> chunks;
 };

@@ -18,12 +18,6 @@ const QByteArray &TkvCachedPart::Encoded(const std::function<QByteArray(const Tk
 TkvResourceCache::TkvResourceCache(qint64 maxBytes) : maxBytes(maxBytes)
 {}
 
-TkvResourceCache &TkvResourceCache::Shared()
-{
-    static TkvResourceCache cache;
-    return cache;
-}
-
 qint64 TkvResourceCache::Cost(const TkvCachedPart &part)
 {
     // The encoded body is made later and at most once: base64 needs 4/3 of the bytes plus line ends,

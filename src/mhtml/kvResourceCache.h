@@ -36,8 +36,8 @@ private:
     mutable QByteArray encoded;
 };
 
-/// Process-wide cache of fetched resources shared by every worker, keyed by canonical URL, bounded in
-/// memory with least-recently-used eviction. An entry for a file: URL is returned only while the file's
+/// A run's cache of fetched resources, shared by every worker of the run, keyed by canonical URL,
+/// bounded in memory with least-recently-used eviction. An entry for a file: URL is returned only while the file's
 /// size and modification time equal those it was read with (the file is stat'ed on every lookup);
 /// entries for web addresses live until evicted, ClearWebAddresses() or Clear().
 ///
@@ -54,9 +54,6 @@ public:
     static constexpr qint64 DefaultMaxBytes = 64LL * 1024 * 1024;
 
     explicit TkvResourceCache(qint64 maxBytes = DefaultMaxBytes);
-
-    /// The one cache of the process (created on first use).
-    static TkvResourceCache &Shared();
 
     /// The cached part for `url`, or nullptr when absent or (for files) stale; a stale entry is dropped.
     std::shared_ptr<const TkvCachedPart> Find(const QString &url);

@@ -4,7 +4,6 @@
 #include "kvCssScanner.h"
 #include "kvHtmlEntities.h"
 #include "kvHtmlTokenizer.h"
-#include "kvMhtMessage.h"
 #include "kvSrcset.h"
 #include "kvUrl.h"
 

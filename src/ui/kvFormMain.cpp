@@ -3,6 +3,7 @@
 #include "kvBatch.h"
 #include "kvConvertor.h"
 #include "kvDialogSeam.h"
+#include "kvEngineParts.h"
 #include "kvFormCfg.h"
 #include "kvInfo.h"
 #include "kvPath.h"
@@ -36,6 +37,7 @@ TkvFrmMain::TkvFrmMain(std::unique_ptr<TkvDialogSeam> seam, QWidget *parent) : T
     chooser = std::make_unique<TkvUiChooser>(std::move(seam));
     model = new TkvResultModel(this);
     invoker = std::make_unique<TkvWindowInvoker>(this);
+    engineParts = std::make_unique<TkvEngineParts>();
     daemonTimer = new QTimer(this);
     daemonTimer->setSingleShot(true);
     connect(daemonTimer, &QTimer::timeout, this, [this] { guarded([this] { AutoRun(); }); });

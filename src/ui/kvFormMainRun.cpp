@@ -4,6 +4,7 @@
 
 #include "kvBatch.h"
 #include "kvConvertor.h"
+#include "kvEngineParts.h"
 #include "kvFileError.h"
 #include "kvFileName.h"
 #include "kvInfo.h"
@@ -11,7 +12,6 @@
 #include "kvOpener.h"
 #include "kvPath.h"
 #include "kvProject.h"
-#include "kvResourceCache.h"
 #include "kvResultModel.h"
 #include "kvUiChooser.h"
 #include "kvWindowInvoker.h"
@@ -99,7 +99,7 @@ bool TkvFrmMain::search()
     }
     NewBatch();
     // Pages on the web may have changed since the last search; cached files are checked on every use.
-    TkvResourceCache::Shared().ClearWebAddresses();
+    engineParts->ResourceCache.ClearWebAddresses();
     if (source.startsWith(QLatin1String("http"))) {
         AddSourceFile(source);
         return true;
@@ -172,7 +172,8 @@ void TkvFrmMain::aConvertExecute()
     aSearch->setEnabled(false);
     const quint64 generation = model->Generation();
     Convertor = TkvConvertor::CreateChain(
-        Batch, target, [this, generation](TkvBatch &, TkvNode &entry) { entryDone(generation, entry); });
+        Batch, target, [this, generation](TkvBatch &, TkvNode &entry) { entryDone(generation, entry); },
+        engineParts.get());
     PendingFinishes = Convertor->ChainCount;
     Convertor->SetOnFinish([this] { guarded([this] { OnFinish(); }); }, invoker.get());
     aStop->setEnabled(true);

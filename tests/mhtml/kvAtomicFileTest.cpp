@@ -1,6 +1,6 @@
 #include "kvAtomicFile.h"
 #include "kvFileName.h"
-#include "kvMhtMessage.h"
+#include "kvMhtError.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "kvCharset.h"
 #include "kvContentType.h"
-#include "kvMhtMessage.h"
+#include "kvMhtError.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "kvFetcher.h"
 #include "kvFileFetcher.h"
-#include "kvMhtMessage.h"
+#include "kvMhtError.h"
 #include "kvUrl.h"
 
 #include <QFile>

@@ -5,7 +5,7 @@
 #include "httpTestServer.h"
 #include "kvFetcher.h"
 #include "kvHttpFetcher.h"
-#include "kvMhtMessage.h"
+#include "kvMhtError.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -7,9 +7,8 @@
 #include "mimeReader.h"
 
 #include "kvMhtMessage.h"
-#include "mhtErrorOf.h"
-#include "kvResourceCache.h"
 #include "kvUrl.h"
+#include "mhtErrorOf.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -26,7 +25,6 @@ class KvMhtMessageHttpTest : public testing::Test
 protected:
     void SetUp() override
     {
-        TkvResourceCache::Shared().Clear();
         QFile secret(dir.filePath(QStringLiteral("secret.txt")));
         ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
         secret.write("local secret");

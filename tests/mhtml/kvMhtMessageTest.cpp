@@ -1,11 +1,12 @@
 #include "mhtReaderCheck.h"
 #include "mimeReader.h"
 
+#include "kvCssReferenceCache.h"
 #include "kvMhtMessage.h"
-#include "mhtErrorOf.h"
 #include "kvMimeWriter.h"
 #include "kvResourceCache.h"
 #include "kvUrl.h"
+#include "mhtErrorOf.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 #include <sys/stat.h>
 
@@ -29,9 +31,11 @@ struct TConverted
     std::set<std::string> locations;
 };
 
-TConverted convert(const QString &url, int flags = 0, const QString &charset = {})
+/// The archive of `url`, through `cache` and `cssReferences` when given.
+TConverted convertWith(TkvResourceCache *cache, TkvCssReferenceCache *cssReferences, const QString &url, int flags = 0,
+                       const QString &charset = {})
 {
-    TkvMhtMessage message;
+    TkvMhtMessage message(cache, cssReferences);
     message.BodyPart().Charset = charset;
     message.CreateMHTMLBody(url, flags, {}, {});
     TConverted out;
@@ -64,12 +68,18 @@ void writeFile(const QString &path, const QByteArray &bytes)
     f.write(bytes);
 }
 
+/// Each test converts through caches of its own, as the conversions of one run share theirs.
 class KvMhtMessageTest : public testing::Test
 {
 protected:
-    void SetUp() override { TkvResourceCache::Shared().Clear(); }
+    TConverted convert(const QString &url, int flags = 0, const QString &charset = {})
+    {
+        return convertWith(&cache, &cssReferences, url, flags, charset);
+    }
     QTemporaryDir dir;
     QString path(const QString &name) const { return dir.filePath(name); }
+    TkvResourceCache cache;
+    TkvCssReferenceCache cssReferences;
 };
 
 } // namespace
@@ -262,13 +272,14 @@ TEST_F(KvMhtMessageTest, SameInputGivesTheSameArchiveAndSaveWritesIt)
 {
     const QString page = kSites + QStringLiteral("/basic/index.html");
     const QByteArray first = convert(page).archive;
-    TkvResourceCache::Shared().Clear();
-    const QByteArray second = convert(page).archive;
+    const QByteArray second = convertWith(nullptr, nullptr, page).archive; // nothing cached
     EXPECT_EQ(first, second);
+    const QByteArray third = convert(page).archive; // what the first one left in the cache
+    EXPECT_EQ(first, third);
 
     writeFile(path("p.htm"), "<!DOCTYPE html><title>x</title><img src=a.png>");
     writeFile(path("a.png"), "one");
-    TkvMhtMessage message;
+    TkvMhtMessage message(&cache, &cssReferences);
     message.CreateMHTMLBody(path("p.htm"), 0, {}, {});
     const TkvMhtStream stream = message.GetStream();
     stream.SaveToFile(path("out.mht"), 2);
@@ -292,7 +303,6 @@ TEST_F(KvMhtMessageTest, CachesOnlyResourcesThatMoreThanOnePageUses)
         writeFile(path(QString::fromLatin1(name) + QStringLiteral(".png")), QByteArray("photo of ") + name);
     }
     writeFile(path("s.css"), "body{color:red}");
-    TkvResourceCache &cache = TkvResourceCache::Shared();
     const TConverted first = convert(path("p1.htm"));
     ASSERT_EQ(first.read.parts.size(), 3u);
     EXPECT_EQ(cache.Count(), 0);
@@ -374,4 +384,89 @@ TEST_F(KvMhtMessageTest, ConvertsALargePageLosslessly)
     const TConverted c = convert(path("big.htm"));
     ASSERT_EQ(c.read.parts.size(), 1u);
     EXPECT_TRUE(c.read.parts.front().data == page);
+}
+
+namespace {
+
+/// Serves addresses from memory and counts every fetch, as a web server that the test controls.
+class TkvMemoryFetcher : public TkvFetcher
+{
+public:
+    TkvMemoryFetcher(const TkvFetchPolicy &policy, const std::map<QString, QByteArray> &files,
+                     std::map<QString, int> &fetches)
+        : TkvFetcher(policy), files(files), fetches(fetches)
+    {}
+    TkvFetchResult Fetch(const QString &url) override
+    {
+        ++fetches[url];
+        const auto it = files.find(url);
+        if (it == files.end())
+            throw EMhtError(QStringLiteral("HTTP 404 Not Found: %1").arg(url));
+        TkvFetchResult result;
+        result.body = it->second;
+        result.finalUrl = url;
+        result.contentType = url.endsWith(QLatin1String(".css"))   ? QStringLiteral("text/css")
+                             : url.endsWith(QLatin1String(".png")) ? QStringLiteral("image/png")
+                                                                   : QStringLiteral("text/html; charset=utf-8");
+        result.fetchedAt = QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC);
+        return result;
+    }
+
+private:
+    const std::map<QString, QByteArray> &files;
+    std::map<QString, int> &fetches;
+};
+
+} // namespace
+
+TEST_F(KvMhtMessageTest, ReadsThroughTheFetcherItIsHandedAndReusesWhatTheRunsCacheHolds)
+{
+    const QString site = QStringLiteral("http://site.invalid/");
+    std::map<QString, QByteArray> files{
+        {site + "s.css", "body{background:url(bg.png)}"}, {site + "logo.png", "logo"}, {site + "bg.png", "bg"}};
+    for (const char *name : {"p1.htm", "p2.htm", "p3.htm"})
+        files[site + QLatin1String(name)] =
+            "<!DOCTYPE html><title>t</title><link rel=stylesheet href=s.css><img src=logo.png>";
+    std::map<QString, int> fetches;
+    std::vector<QString> asked;
+    const auto convertPage = [&](TkvResourceCache *runCache, TkvCssReferenceCache *runSheets, const char *page) {
+        TkvMhtMessage message(runCache, runSheets);
+        message.FetcherFactory = [&](const QString &pageUrl, const TkvFetchPolicy &policy) {
+            asked.push_back(pageUrl);
+            return std::make_unique<TkvMemoryFetcher>(policy, files, fetches);
+        };
+        message.CreateMHTMLBody(site + QLatin1String(page), 0, {}, {});
+        return ReadMimeMessage(message.GetStream().Bytes());
+    };
+
+    for (const char *page : {"p1.htm", "p2.htm", "p3.htm"}) {
+        const TMimeReadMessage read = convertPage(&cache, &cssReferences, page);
+        ASSERT_TRUE(read.ok) << read.error;
+        ASSERT_EQ(read.parts.size(), 4u) << page;
+        EXPECT_EQ(read.Find((site + "bg.png").toStdString())->data, QByteArray("bg"));
+        EXPECT_EQ(read.Find((site + "logo.png").toStdString())->data, QByteArray("logo"));
+    }
+    EXPECT_EQ(asked, (std::vector<QString>{site + "p1.htm", site + "p2.htm", site + "p3.htm"}));
+    // Shared resources are read by the first two pages and then come from the run's cache.
+    EXPECT_EQ(fetches, (std::map<QString, int>{{site + "p1.htm", 1},
+                                               {site + "p2.htm", 1},
+                                               {site + "p3.htm", 1},
+                                               {site + "s.css", 2},
+                                               {site + "logo.png", 2},
+                                               {site + "bg.png", 2}}));
+
+    // Without the run's caches every page reads everything it uses.
+    fetches.clear();
+    ASSERT_TRUE(convertPage(nullptr, nullptr, "p1.htm").ok);
+    ASSERT_TRUE(convertPage(nullptr, nullptr, "p1.htm").ok);
+    EXPECT_EQ(fetches[site + "s.css"], 2);
+    EXPECT_EQ(fetches[site + "bg.png"], 2);
+
+    // A factory that cannot make a fetcher fails the conversion with its own text.
+    TkvMhtMessage refused(&cache, &cssReferences);
+    refused.FetcherFactory = [](const QString &pageUrl, const TkvFetchPolicy &) -> std::unique_ptr<TkvFetcher> {
+        throw EMhtError(QStringLiteral("Cannot render \"%1\".").arg(pageUrl));
+    };
+    EXPECT_EQ(errorOf([&] { refused.CreateMHTMLBody(site + "p1.htm", 0, {}, {}); }),
+              "Cannot render \"http://site.invalid/p1.htm\".");
 }

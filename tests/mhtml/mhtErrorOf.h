@@ -1,6 +1,6 @@
 #pragma once
 
-#include "kvMhtMessage.h"
+#include "kvMhtError.h"
 
 #include <functional>
 #include <string>
