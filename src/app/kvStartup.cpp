@@ -3,6 +3,7 @@
 #include "kvApp.h"
 #include "kvHomePath.h"
 #include "kvInfo.h"
+#include "kvOptionTable.h"
 #include "kvProduct.h"
 #include "kvProject.h"
 #include "kvRuntimeFolder.h"
@@ -58,23 +59,7 @@ QString TkvStartup::UsageText()
                "(/U, /I, /P, /P:...). Any other switch letter, and a parameter of one character, is ignored.\n"
                "\n"
                "Option keys (KEY=VALUE lines of a project; names in any letter case):\n"
-               "  Source              text, empty      what to convert\n"
-               "  Target              text, empty      target folder\n"
-               "  Subdir              boolean, False   include the subfolders of the source folder\n"
-               "  ThreadsCount        integer, 1       number of converter workers\n"
-               "  IsOverwrite         True             existing target: True overwrite, False write\n"
-               "                                       beside it under a tagged name, skip leave it\n"
-               "  KeepFileTime        boolean, False   give the target the source file's times\n"
-               "  KeepTargetSubdirs   boolean, True    rebuild the source's subfolders under Target\n"
-               "  DeleteSource        boolean, False   delete the source after a successful conversion\n"
-               "  RenameSource        text, empty      append this to the source's name after success\n"
-               "  PureConsole         boolean, False   run without a window and end\n"
-               "  RunAndClose         boolean, False   start at once and close the window at the end\n"
-               "  Daemon              integer, 0       above 0: wait this many ms and run again\n"
-               "  RegExt              text, empty      regular expression a file must also match\n"
-               "  SkipHidden          boolean, False   leave out files whose name begins with '.'\n"
-               "  Charset             text, empty      character set of the written archives\n"
-               "  LogFile             text, empty      result log written when a run ends\n"
+               "%6"
                "Booleans: True/False in any case, or a number (0 is false). Integers: decimal, or hex\n"
                "after $, x or 0x.\n"
                "\n"
@@ -84,7 +69,7 @@ QString TkvStartup::UsageText()
                "  web2arc.log             the recent-projects list\n"
                "  web2arc.ext             usage counters\n")
         .arg(QLatin1String(TkvProduct::Title), QLatin1String(TkvProduct::Version), QLatin1String(TkvProduct::FileMask),
-             QLatin1String(TkvProduct::TargetExt), TkvHomePath::Folder());
+             QLatin1String(TkvProduct::TargetExt), TkvHomePath::Folder(), TkvOptionTable::HelpText());
 }
 
 int TkvStartup::Run()

@@ -4,7 +4,6 @@
 #include "kvFileName.h"
 #include "kvMatch.h"
 #include "kvPath.h"
-#include "kvProject.h"
 #include "kvWildcard.h"
 
 #include <chrono>
@@ -35,7 +34,9 @@ std::u32string caseFoldedKey(const QString &text)
 
 } // namespace
 
-TkvBatch::TkvBatch() = default;
+TkvBatch::TkvBatch(const TkvRunOptions &options)
+    : regExt(options.Text(TkvOption::RegExt)), skipHidden(options.Boolean(TkvOption::SkipHidden))
+{}
 
 TkvBatch::~TkvBatch()
 {
@@ -66,9 +67,7 @@ void TkvBatch::StartSearch(const QString &source, const QString &target, bool su
 void TkvBatch::Execute()
 {
     try {
-        RegExtPattern = Project ? Project->GetOption(QStringLiteral("RegExt")) : QString();
-        const bool skipHidden =
-            Project && TkvProject::ReadBoolean(Project->GetOption(QStringLiteral("SkipHidden")), false);
+        RegExtPattern = regExt;
         SearchFolder(SourceDir, Mask, Subdirs, skipHidden);
     } catch (...) {
         // An error ends the search like its normal end; the workers rely on SearchDone.

@@ -2,6 +2,7 @@
 
 #include "kvMatchBase.h"
 #include "kvNode.h"
+#include "kvRunOptions.h"
 
 #include <QString>
 #include <QStringList>
@@ -23,7 +24,7 @@
 /// Listing rules: a name is listed when the whole name matches `Mask` ignoring case ('*' any run, '?'
 /// zero or one character); only regular files and links to regular files; a folder's files sorted by
 /// name come first, then its subfolders sorted by name, each searched completely before the next;
-/// names beginning with '.' are hidden files (left out when the option SkipHidden is true) and such
+/// names beginning with '.' are hidden files (left out when the run's SkipHidden is true) and such
 /// folders are never searched; a folder reached twice (same device and inode) is searched once;
 /// unreadable folders are skipped. The walk is iterative, so deep trees cannot exhaust the stack.
 ///
@@ -35,8 +36,8 @@
 class TkvBatch
 {
 public:
-    /// A new job; its search thread is not started.
-    TkvBatch();
+    /// A new job whose search follows the run's RegExt and SkipHidden; its search thread is not started.
+    explicit TkvBatch(const TkvRunOptions &options = TkvRunOptions());
     /// Asks the search to stop, waits for the thread to end, then frees every entry. A subclass that
     /// overrides Execute ends the thread in its own destructor (Terminate, WaitFor).
     virtual ~TkvBatch();
@@ -95,7 +96,7 @@ public:
     // ---- set before the search starts ----
     QString Mask;
     bool Subdirs = false;
-    QString RegExtPattern; ///< the option RegExt, read when the search starts
+    QString RegExtPattern; ///< the run's RegExt, in force from the start of the search
     QString SourceDir;     ///< folder part of the source, ending with '/' (or empty)
     QString TargetDir;     ///< the target folder
     TkvNodeEvent OnNodeAdded;
@@ -108,6 +109,9 @@ protected:
 
 private:
     void setSearchDone();
+
+    const QString regExt;  // the run's RegExt, for RegExtPattern when the search starts
+    const bool skipHidden; // the run's SkipHidden
 
     mutable std::recursive_mutex lock;
     std::vector<std::unique_ptr<TkvNode>> Nodes;

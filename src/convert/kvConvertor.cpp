@@ -4,7 +4,7 @@
 #include "kvFileName.h"
 #include "kvFileTimes.h"
 #include "kvPath.h"
-#include "kvProject.h"
+#include "kvRunContext.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -37,13 +37,6 @@ void countOneEnded()
         return;
     std::lock_guard guard(endLock());
     endSignal().notify_all();
-}
-
-const TkvConvertorClass &descriptorClass()
-{
-    if (Project && Project->ConverterClass)
-        return *Project->ConverterClass;
-    return TkvConvertor::Class();
 }
 
 // The relative target name of a web address: the text after the scheme's ':' with every separator
@@ -91,22 +84,39 @@ bool TkvConvertor::WaitUntilNoneRunning(std::chrono::milliseconds timeout)
 }
 
 std::shared_ptr<TkvConvertor> TkvConvertor::CreateChain(TkvBatch *batch, const QString &targetDir,
-                                                        const TkvNodeEvent &resultCallback, TkvEngineParts *engineParts)
+                                                        const TkvNodeEvent &resultCallback,
+                                                        std::shared_ptr<const TkvRunContext> context)
 {
+    if (!context)
+        context = std::make_shared<TkvRunContext>(TkvRunOptions());
     batch->TargetDir = TkvBatch::UrlToPath(targetDir);
-    const int count = Project ? Project->GetThreadsCount() : 1;
-    std::shared_ptr<TkvConvertor> head = descriptorClass().Create(batch, count, resultCallback);
+    const TkvConvertorClass &convertorClass =
+        context->Options.ConverterClass ? *context->Options.ConverterClass : Class();
+    std::shared_ptr<TkvConvertor> head =
+        convertorClass.Create(batch, context->Options.Integer(TkvOption::ThreadsCount), resultCallback);
     for (TkvConvertor *member = head.get(); member; member = member->NextConvertor.get())
-        member->EngineParts = engineParts;
+        member->context = context;
     return head;
 }
 
-void TkvConvertor::InitChain(int chainCount, const TkvNodeEvent &resultCallback)
+const TkvRunOptions &TkvConvertor::Options() const
+{
+    static const TkvRunOptions defaults;
+    return context ? context->Options : defaults;
+}
+
+TkvEngineParts *TkvConvertor::EngineParts() const
+{
+    return context ? context->Engine.get() : nullptr;
+}
+
+void TkvConvertor::InitChain(const TkvConvertorClass &convertorClass, int chainCount,
+                             const TkvNodeEvent &resultCallback)
 {
     ResultCallback = resultCallback;
     ChainCount = std::max(1, chainCount);
     if (chainCount > 1)
-        NextConvertor = descriptorClass().Create(Batch, chainCount - 1, resultCallback);
+        NextConvertor = convertorClass.Create(Batch, chainCount - 1, resultCallback);
 }
 
 void TkvConvertor::Start()
@@ -188,7 +198,7 @@ QString TkvConvertor::ComputeTargetPath(TkvBatch &batch, TkvNode &node)
     QString relative;
     if (source.startsWith(QLatin1String("http"), Qt::CaseInsensitive) && source.contains(u':'))
         relative = webAddressName(source);
-    else if (Project && Project->GetKeepTargetSubdirs() && !batch.SourceDir.isEmpty() &&
+    else if (Options().Boolean(TkvOption::KeepTargetSubdirs) && !batch.SourceDir.isEmpty() &&
              source.startsWith(batch.SourceDir))
         relative = source.mid(batch.SourceDir.size());
     else
@@ -200,7 +210,7 @@ QString TkvConvertor::ComputeTargetPath(TkvBatch &batch, TkvNode &node)
     target += relative;
 
     // The extension starts at the last dot of the name part.
-    const QString ext = Project ? Project->TargetExt : QStringLiteral(".mht");
+    const QString &ext = Options().TargetExt;
     const qsizetype nameStart = target.lastIndexOf(u'/') + 1;
     const qsizetype dot = target.lastIndexOf(u'.');
     if (dot >= nameStart)
@@ -223,14 +233,14 @@ QString TkvConvertor::ComputeTargetPath(TkvBatch &batch, TkvNode &node)
 
     if (!TkvFileName::Exists(target))
         return target;
-    switch (Project ? Project->GetIsOverwrite() : 1) {
+    switch (Options().Integer(TkvOption::IsOverwrite)) {
     case 9: { // skip
         std::lock_guard guard(batch.NodesLock());
         node.Status = TkvNode::Success;
         return QString();
     }
     case 0: // keep both: the tagged name beside it, replaced when it exists too
-        return folder + u'-' + (Project ? Project->ShortName : QString()) + u'-' + TkvPath::NamePart(target);
+        return folder + u'-' + Options().ShortName + u'-' + TkvPath::NamePart(target);
     default:
         return target;
     }
@@ -238,14 +248,13 @@ QString TkvConvertor::ComputeTargetPath(TkvBatch &batch, TkvNode &node)
 
 void TkvConvertor::PostProcess(TkvBatch &, TkvNode &node, const QString &targetPath)
 {
-    if (!Project)
-        return;
+    const TkvRunOptions &options = Options();
     const QString &source = node.FileName;
-    if (Project->GetKeepFileTime())
+    if (options.Boolean(TkvOption::KeepFileTime))
         TkvFileTimes::Copy(source, targetPath);
-    if (Project->GetDeleteSource())
+    if (options.Boolean(TkvOption::DeleteSource))
         TkvFileName::Remove(source);
-    const QString suffix = Project->GetRenameSource();
+    const QString suffix = options.Text(TkvOption::RenameSource);
     if (!suffix.isEmpty() && TkvFileName::Exists(source))
         TkvFileName::RenameNoReplace(source, source + suffix); // a file of that name is kept, and the source too
 }

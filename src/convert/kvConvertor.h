@@ -13,6 +13,8 @@
 #include <memory>
 
 class TkvBatch;
+class TkvRunContext;
+class TkvRunOptions;
 struct TkvEngineParts;
 
 /// The type of OnFinish: a call without arguments or result.
@@ -44,13 +46,13 @@ public:
     explicit TkvConvertor(TkvBatch *batch);
     ~TkvConvertor() override;
 
-    /// Builds a suspended chain for `batch`: sets the job's TargetDir to UrlToPath(targetDir), reads
-    /// ThreadsCount and creates the head through the descriptor's ConverterClass (TkvConvertor's own
-    /// class when there is none or no Project). Every member gets `engineParts` (may be null; not
-    /// owned, REQUIRES: it outlives the chain's run).
+    /// Builds a suspended chain for `batch`: sets the job's TargetDir to UrlToPath(targetDir) and creates
+    /// ThreadsCount members (at least one) through the options' ConverterClass (TkvConvertor's own
+    /// class when there is none); every member reads its options and the engine's parts from `context`
+    /// (null: a context with default options and no shared parts).
     static std::shared_ptr<TkvConvertor> CreateChain(TkvBatch *batch, const QString &targetDir,
                                                      const TkvNodeEvent &resultCallback,
-                                                     TkvEngineParts *engineParts = nullptr);
+                                                     std::shared_ptr<const TkvRunContext> context);
     /// The class of plain TkvConvertor objects.
     static const TkvConvertorClass &Class();
     /// Waits until RunningConvertors is zero, at most `timeout`; true when it is zero. The converter
@@ -59,8 +61,8 @@ public:
 
     /// The rest of chain creation, called by the converter class right after construction: stores the
     /// callback, sets ChainCount to max(1, chainCount) and, when chainCount > 1, creates the next
-    /// member through the descriptor's ConverterClass with chainCount - 1.
-    virtual void InitChain(int chainCount, const TkvNodeEvent &resultCallback);
+    /// member through the same converter class with chainCount - 1.
+    virtual void InitChain(const TkvConvertorClass &convertorClass, int chainCount, const TkvNodeEvent &resultCallback);
 
     /// Starts this converter and then every later member, the head first.
     void Start();
@@ -72,7 +74,6 @@ public:
     const TkvEvent &OnFinish() const { return onFinish; }
 
     TkvNodeEvent ResultCallback;
-    TkvEngineParts *EngineParts = nullptr;       ///< what the run's conversions share; null: nothing
     std::shared_ptr<TkvConvertor> NextConvertor; ///< the next member; null for the tail
     int ChainCount = 1;                          ///< members from this one to the tail, this one included
 
@@ -88,6 +89,10 @@ public:
     /// because its folder cannot be created (Status 2, Message "CreateDir Failed: <folder>", counted
     /// once through AddFailure). Convert then leaves the entry as it is.
     QString ComputeTargetPath(TkvBatch &batch, TkvNode &node);
+    /// The run's options (the defaults while the converter belongs to no run).
+    const TkvRunOptions &Options() const;
+    /// The engine's parts the run's conversions share; null when there are none.
+    TkvEngineParts *EngineParts() const;
     /// After a successful conversion: copies the source's file times to the target (KeepFileTime),
     /// deletes the source (DeleteSource), moves it to its path + RenameSource (when set, and only
     /// when no file has that name: an existing one is never replaced). Every failure here is silent
@@ -107,6 +112,7 @@ protected:
     void DoTerminate() override;
 
 private:
+    std::shared_ptr<const TkvRunContext> context;
     TkvEvent onFinish;
     TkvMainThreadInvoker *invoker = nullptr;
     std::atomic<bool> counted{true}; // still included in RunningConvertors

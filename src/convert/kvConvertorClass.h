@@ -15,8 +15,8 @@ class TkvConvertorClass
 {
 public:
     virtual ~TkvConvertorClass() = default;
-    /// A new suspended converter heading a chain of max(1, chainCount) converters, each with
-    /// `resultCallback`; the rest of the chain is created through the descriptor's ConverterClass.
+    /// A new suspended converter heading a chain of max(1, chainCount) converters of this class, each
+    /// with `resultCallback`.
     virtual std::shared_ptr<TkvConvertor> Create(TkvBatch *batch, int chainCount,
                                                  const TkvNodeEvent &resultCallback) const = 0;
 };
@@ -29,7 +29,7 @@ public:
                                          const TkvNodeEvent &resultCallback) const override
     {
         auto convertor = std::make_shared<T>(batch);
-        convertor->InitChain(chainCount, resultCallback);
+        convertor->InitChain(*this, chainCount, resultCallback);
         return convertor;
     }
 };

@@ -7,6 +7,7 @@
 #include "kvInfo.h"
 #include "kvPath.h"
 #include "kvProject.h"
+#include "kvRunContext.h"
 #include "kvTextFile.h"
 
 #include <QDir>
@@ -93,11 +94,12 @@ void TkvMain::Run()
         std::lock_guard<std::mutex> guard(resultsLock);
         Results.clear();
     }
-    Batch = std::make_unique<TkvBatch>();
-    EngineParts = std::make_unique<TkvEngineParts>();
-    const bool subdir = Project->GetSubdir();
+    const TkvRunOptions options = TkvRunOptions::Take(*Project);
+    Batch = std::make_unique<TkvBatch>(options);
+    EngineParts = std::make_shared<TkvEngineParts>();
+    const bool subdir = options.Boolean(TkvOption::Subdir);
     QString target = Project->GetTargetDir();
-    const QString source = Project->GetSource();
+    const QString source = options.Text(TkvOption::Source);
     if (target.isEmpty()) {
         // No target: every archive goes beside its source, so the source's folder is the target; a web
         // address's archive goes to the current folder, as a download does.
@@ -109,7 +111,8 @@ void TkvMain::Run()
     Batch->StartSearch(source, target, subdir);
     // Every converter counts itself in RunningConvertors from its creation until its run has ended.
     Convertor = TkvConvertor::CreateChain(
-        Batch.get(), target, [this](TkvBatch &batch, TkvNode &entry) { AddResult(batch, entry); }, EngineParts.get());
+        Batch.get(), target, [this](TkvBatch &batch, TkvNode &entry) { AddResult(batch, entry); },
+        std::make_shared<TkvRunContext>(options, EngineParts));
     Convertor->Start();
     if (Info)
         Info->AddCounter(QStringLiteral("C"), 1);
@@ -158,7 +161,7 @@ void TkvMain::Summarize()
         if (Batch->Failures > 0)
             Info->OpenLink(QString(), FailureAction(Batch->Errors), QString());
     }
-    const QString logFile = Project->GetOption(QStringLiteral("LogFile"));
+    const QString logFile = Project->Text(TkvOption::LogFile);
     if (!logFile.isEmpty()) {
         QStringList lines;
         {

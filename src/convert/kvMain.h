@@ -33,7 +33,7 @@ public:
     /// chain's links valid until the last one has ended.
     std::shared_ptr<TkvConvertor> Convertor;
     QStringList Results; ///< "%s => %s => %s" lines in the order the entries were reported
-    std::unique_ptr<TkvEngineParts> EngineParts; ///< the engine's caches for the run; kept with the job
+    std::shared_ptr<TkvEngineParts> EngineParts; ///< the engine's caches for the run
 
     /// The whole run: search, convert with ThreadsCount workers, wait until every converter has ended,
     /// Summarize. An empty Target means each archive is written beside its source (the source's

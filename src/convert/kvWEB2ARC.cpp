@@ -3,7 +3,7 @@
 #include "kvBatch.h"
 #include "kvEngineParts.h"
 #include "kvMhtMessage.h"
-#include "kvProject.h"
+#include "kvRunOptions.h"
 #include "kvUrl.h"
 
 TkvWEB2ARC::TkvWEB2ARC(TkvBatch *batch) : TkvConvertor(batch)
@@ -23,9 +23,9 @@ QString TkvWEB2ARC::SourceUrl(const QString &path)
     return TkvUrl::FromLocalPath(path);
 }
 
-QString TkvWEB2ARC::GetCharset()
+QString TkvWEB2ARC::GetCharset() const
 {
-    return Project ? Project->GetOption(QStringLiteral("Charset")) : QString();
+    return Options().Text(TkvOption::Charset);
 }
 
 void TkvWEB2ARC::Convert(TkvBatch &batch, TkvNode &node)
@@ -35,8 +35,8 @@ void TkvWEB2ARC::Convert(TkvBatch &batch, TkvNode &node)
         return; // skipped, or its folder could not be made: ComputeTargetPath has set the outcome
     const QString address = SourceUrl(node.FileName);
     try {
-        TkvMhtMessage message(EngineParts ? &EngineParts->ResourceCache : nullptr,
-                              EngineParts ? &EngineParts->CssReferences : nullptr);
+        TkvEngineParts *parts = EngineParts();
+        TkvMhtMessage message(parts ? &parts->ResourceCache : nullptr, parts ? &parts->CssReferences : nullptr);
         message.MimeFormatted = true;
         const QString charset = GetCharset();
         if (!charset.isEmpty())

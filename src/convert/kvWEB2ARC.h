@@ -9,7 +9,7 @@
 /// ConverterClass is TkvWEB2ARC::Class().
 ///
 /// Thread safety: as TkvConvertor; each conversion builds its own message, nothing is shared between
-/// threads but the engine's resource cache.
+/// threads but the run's engine parts (its caches).
 class TkvWEB2ARC : public TkvConvertor
 {
 public:
@@ -22,8 +22,8 @@ public:
     /// "file://" + its absolute path, percent-encoded (/a b/p.htm gives file:///a%20b/p.htm); a name
     /// byte that is not UTF-8 (held as TkvFileName::Decode holds it) is encoded as itself (%E9).
     static QString SourceUrl(const QString &path);
-    /// The Charset option's raw text; empty when absent.
-    static QString GetCharset();
+    /// The run's Charset option as written; empty when absent.
+    QString GetCharset() const;
 
 protected:
     /// Target path (skipped or failed entries are left as they are), then the archive: MimeFormatted,

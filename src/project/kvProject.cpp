@@ -4,14 +4,12 @@
 #include "kvFileName.h"
 #include "kvHomePath.h"
 #include "kvInfo.h"
+#include "kvOptionTable.h"
 #include "kvPath.h"
 #include "kvPropList.h"
 #include "kvTextFile.h"
 
 #include <QFileInfo>
-
-#include <cstdint>
-#include <limits>
 
 TkvProject *Project = nullptr;
 
@@ -29,73 +27,6 @@ qsizetype findLine(const QStringList &lines, const QString &key)
         }
     }
     return -1;
-}
-
-bool isDigit(QChar c)
-{
-    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-}
-
-int hexValue(QChar c)
-{
-    if (isDigit(c)) {
-        return c.unicode() - '0';
-    }
-    const char16_t lower = c.toLower().unicode();
-    if (lower >= 'a' && lower <= 'f') {
-        return lower - 'a' + 10;
-    }
-    return -1;
-}
-
-/// A decimal number in the C locale: blanks, sign, digits with an optional fraction and exponent,
-/// blanks. Sets `nonZero` when its value is not zero.
-bool parseNumber(const QString &text, bool &nonZero)
-{
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n && text.at(i) == QLatin1Char(' ')) {
-        ++i;
-    }
-    if (i < n && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-'))) {
-        ++i;
-    }
-    int digits = 0;
-    nonZero = false;
-    while (i < n && isDigit(text.at(i))) {
-        nonZero = nonZero || text.at(i) != QLatin1Char('0');
-        ++i;
-        ++digits;
-    }
-    if (i < n && text.at(i) == QLatin1Char('.')) {
-        ++i;
-        while (i < n && isDigit(text.at(i))) {
-            nonZero = nonZero || text.at(i) != QLatin1Char('0');
-            ++i;
-            ++digits;
-        }
-    }
-    if (digits == 0) {
-        return false;
-    }
-    if (i < n && (text.at(i) == QLatin1Char('e') || text.at(i) == QLatin1Char('E'))) {
-        ++i;
-        if (i < n && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-'))) {
-            ++i;
-        }
-        int exponentDigits = 0;
-        while (i < n && isDigit(text.at(i))) {
-            ++i;
-            ++exponentDigits;
-        }
-        if (exponentDigits == 0) {
-            return false;
-        }
-    }
-    while (i < n && text.at(i) == QLatin1Char(' ')) {
-        ++i;
-    }
-    return i == n;
 }
 
 } // namespace
@@ -167,144 +98,78 @@ QStringList TkvProject::OptionLines() const
     return Options;
 }
 
-// ---- typed reading ----
-
-bool TkvProject::ReadBoolean(const QString &text, bool defaultValue)
-{
-    bool nonZero = false;
-    if (parseNumber(text, nonZero)) {
-        return nonZero;
-    }
-    if (text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0) {
-        return true;
-    }
-    if (text.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0) {
-        return false;
-    }
-    return defaultValue;
-}
-
-int TkvProject::ReadInteger(const QString &text, int defaultValue)
-{
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n && text.at(i) == QLatin1Char(' ')) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < n && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-'))) {
-        negative = text.at(i) == QLatin1Char('-');
-        ++i;
-    }
-    bool hex = false;
-    if (i < n && (text.at(i) == QLatin1Char('$') || text.at(i) == QLatin1Char('x') || text.at(i) == QLatin1Char('X'))) {
-        hex = true;
-        ++i;
-    } else if (i + 1 < n && text.at(i) == QLatin1Char('0') &&
-               (text.at(i + 1) == QLatin1Char('x') || text.at(i + 1) == QLatin1Char('X'))) {
-        hex = true;
-        i += 2;
-    }
-    if (i == n) {
-        return defaultValue;
-    }
-    if (hex) {
-        if (n - i > 8) {
-            return defaultValue;
-        }
-        std::uint32_t pattern = 0;
-        for (; i < n; ++i) {
-            const int digit = hexValue(text.at(i));
-            if (digit < 0) {
-                return defaultValue;
-            }
-            pattern = pattern << 4 | std::uint32_t(digit);
-        }
-        // Eight digits are a 32-bit pattern ($FFFFFFFF is -1); a sign negates it modulo 2^32.
-        if (negative) {
-            pattern = 0u - pattern;
-        }
-        return static_cast<std::int32_t>(pattern);
-    }
-    std::int64_t value = 0;
-    const std::int64_t limit =
-        negative ? -std::int64_t(std::numeric_limits<int>::min()) : std::int64_t(std::numeric_limits<int>::max());
-    for (; i < n; ++i) {
-        if (!isDigit(text.at(i))) {
-            return defaultValue;
-        }
-        value = value * 10 + (text.at(i).unicode() - '0');
-        if (value > limit) {
-            return defaultValue;
-        }
-    }
-    return int(negative ? -value : value);
-}
-
 // ---- getters ----
+
+QString TkvProject::Text(TkvOption option) const
+{
+    return GetOption(TkvOptionTable::Key(option));
+}
+
+int TkvProject::Value(TkvOption option) const
+{
+    const int defaultValue =
+        option == TkvOption::IsOverwrite ? int(OverwriteDefault) : TkvOptionTable::DefaultValue(option);
+    return TkvOptionTable::ReadValue(option, Text(option), defaultValue);
+}
 
 QString TkvProject::GetSource() const
 {
-    return GetOption(QStringLiteral("Source"));
+    return Text(TkvOption::Source);
 }
 
 QString TkvProject::GetTarget() const
 {
-    return GetOption(QStringLiteral("Target"));
+    return Text(TkvOption::Target);
 }
 
 bool TkvProject::GetSubdir() const
 {
-    return ReadBoolean(GetOption(QStringLiteral("Subdir")), false);
+    return Value(TkvOption::Subdir);
 }
 
 int TkvProject::GetThreadsCount() const
 {
-    return ReadInteger(GetOption(QStringLiteral("ThreadsCount")), 1);
+    return Value(TkvOption::ThreadsCount);
 }
 
 int TkvProject::GetIsOverwrite() const
 {
-    const QString value = GetOption(QStringLiteral("IsOverwrite"));
-    if (value.compare(QLatin1String("skip"), Qt::CaseInsensitive) == 0) {
-        return 9;
-    }
-    return ReadBoolean(value, OverwriteDefault) ? 1 : 0;
+    return Value(TkvOption::IsOverwrite);
 }
 
 bool TkvProject::GetKeepFileTime() const
 {
-    return ReadBoolean(GetOption(QStringLiteral("KeepFileTime")), false);
+    return Value(TkvOption::KeepFileTime);
 }
 
 bool TkvProject::GetKeepTargetSubdirs() const
 {
-    return ReadBoolean(GetOption(QStringLiteral("KeepTargetSubdirs")), true);
+    return Value(TkvOption::KeepTargetSubdirs);
 }
 
 bool TkvProject::GetDeleteSource() const
 {
-    return ReadBoolean(GetOption(QStringLiteral("DeleteSource")), false);
+    return Value(TkvOption::DeleteSource);
 }
 
 QString TkvProject::GetRenameSource() const
 {
-    return GetOption(QStringLiteral("RenameSource"));
+    return Text(TkvOption::RenameSource);
 }
 
 bool TkvProject::GetPureConsole() const
 {
-    return ReadBoolean(GetOption(QStringLiteral("PureConsole")), false);
+    return Value(TkvOption::PureConsole);
 }
 
 int TkvProject::GetDaemon() const
 {
-    return ReadInteger(GetOption(QStringLiteral("Daemon")), 0);
+    return Value(TkvOption::Daemon);
 }
 
 bool TkvProject::GetRunAndClose() const
 {
-    return ReadBoolean(GetOption(QStringLiteral("RunAndClose")), false) || GetPureConsole() || GetDaemon() > 0;
+    return Value(TkvOption::RunAndClose) || GetPureConsole() || GetDaemon() > 0;
 }
 
 QString TkvProject::GetTargetDir() const
@@ -405,7 +270,7 @@ void TkvProject::OpenProject(bool silent)
         followSource(GetSource());
     } else if (!path.isEmpty()) {
         ProjectFile.clear();
-        SetOption(QStringLiteral("Source"), path);
+        SetOption(TkvOptionTable::Key(TkvOption::Source), path);
         followSource(path);
     }
     OptionsToControls();
@@ -416,7 +281,7 @@ void TkvProject::followSource(const QString &source)
     // The "folder" of a web address is no place to write to: it would become a relative folder named
     // after the address's scheme and host. Its archive goes to the current folder instead.
     if (TargetFollowsSource && GetTarget().isEmpty() && !TkvPath::IsWebAddress(source)) {
-        SetOption(QStringLiteral("Target"), TkvPath::FolderPart(source));
+        SetOption(TkvOptionTable::Key(TkvOption::Target), TkvPath::FolderPart(source));
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kvOptionTable.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -42,7 +44,7 @@ public:
     // ---- product descriptor (set once at start-up) ----
     const TkvConvertorClass *ConverterClass = nullptr;
     bool TargetFollowsSource = true;
-    bool OverwriteDefault = true;
+    bool OverwriteDefault = TkvOptionTable::DefaultValue(TkvOption::IsOverwrite) != 0;
     QString ProjectExt;
     QString ProjectFilter;
     QString ShortName;
@@ -66,6 +68,11 @@ public:
     void SetOptionsText(const QString &text); ///< split at CR LF, CR or LF
     QStringList OptionLines() const;
 
+    /// The option's text, as GetOption gives it.
+    QString Text(TkvOption option) const;
+    /// The option's typed value, read by the option table (a boolean as 0 or 1; IsOverwrite 0 keep
+    /// both, 1 overwrite, 9 skip, with OverwriteDefault when it does not read); 0 for a text option.
+    int Value(TkvOption option) const;
     QString GetSource() const;
     QString GetTarget() const;
     bool GetSubdir() const;
@@ -82,10 +89,6 @@ public:
     /// local path) with its parents; a failure is left for the converters to report. The empty text
     /// when Target is empty (nothing is created then).
     QString GetTargetDir() const;
-
-    // ---- typed reading, as every getter does it ----
-    static bool ReadBoolean(const QString &text, bool defaultValue);
-    static int ReadInteger(const QString &text, int defaultValue);
 
     // ---- project commands (main thread) ----
     /// Returns false when the process should end at once (the I and U switches).

@@ -37,7 +37,7 @@ TkvFrmMain::TkvFrmMain(std::unique_ptr<TkvDialogSeam> seam, QWidget *parent) : T
     chooser = std::make_unique<TkvUiChooser>(std::move(seam));
     model = new TkvResultModel(this);
     invoker = std::make_unique<TkvWindowInvoker>(this);
-    engineParts = std::make_unique<TkvEngineParts>();
+    engineParts = std::make_shared<TkvEngineParts>();
     daemonTimer = new QTimer(this);
     daemonTimer->setSingleShot(true);
     connect(daemonTimer, &QTimer::timeout, this, [this] { guarded([this] { AutoRun(); }); });

@@ -184,7 +184,7 @@ private:
     std::unique_ptr<TkvBatch> batchOwner;
     std::vector<std::unique_ptr<TkvBatch>> retired; ///< jobs let go of, freed once no converter runs
     std::shared_ptr<TkvConvertor> Convertor;        ///< head of the last chain (not the chain's owner)
-    std::unique_ptr<TkvEngineParts> engineParts;    ///< the engine's caches, kept from run to run
+    std::shared_ptr<TkvEngineParts> engineParts;    ///< the engine's caches, kept from run to run
     QTimer *daemonTimer = nullptr;
     QTimer *retireTimer = nullptr;
     QLabel *eSourceLabel = nullptr;

@@ -13,6 +13,7 @@
 #include "kvPath.h"
 #include "kvProject.h"
 #include "kvResultModel.h"
+#include "kvRunContext.h"
 #include "kvUiChooser.h"
 #include "kvWindowInvoker.h"
 
@@ -45,7 +46,7 @@ void TkvFrmMain::NewBatch()
 {
     retireBatch();
     const quint64 generation = model->Reset();
-    batchOwner = std::make_unique<TkvBatch>();
+    batchOwner = std::make_unique<TkvBatch>(Project ? TkvRunOptions::Take(*Project) : TkvRunOptions());
     Batch = batchOwner.get();
     Batch->OnNodeAdded = [this, generation](TkvBatch &, TkvNode &entry) { entryAdded(generation, entry); };
 }
@@ -173,7 +174,7 @@ void TkvFrmMain::aConvertExecute()
     const quint64 generation = model->Generation();
     Convertor = TkvConvertor::CreateChain(
         Batch, target, [this, generation](TkvBatch &, TkvNode &entry) { entryDone(generation, entry); },
-        engineParts.get());
+        std::make_shared<TkvRunContext>(Project ? TkvRunOptions::Take(*Project) : TkvRunOptions(), engineParts));
     PendingFinishes = Convertor->ChainCount;
     Convertor->SetOnFinish([this] { guarded([this] { OnFinish(); }); }, invoker.get());
     aStop->setEnabled(true);
@@ -281,7 +282,7 @@ void TkvFrmMain::AfterRun()
 {
     if (!Project || !Project->GetRunAndClose())
         return;
-    const QString logFile = Project->GetOption(QStringLiteral("LogFile"));
+    const QString logFile = Project->Text(TkvOption::LogFile);
     if (!logFile.isEmpty()) {
         // A log that cannot be written is reported, and the unattended run still closes or repeats.
         try {

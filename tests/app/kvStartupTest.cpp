@@ -2,12 +2,14 @@
 #include "kvStartup.h"
 #include "kvApp.h"
 #include "kvInfo.h"
+#include "kvOptionTable.h"
 #include "kvProduct.h"
 #include "kvProject.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -216,7 +218,11 @@ TEST_F(KvStartupTest, HelpAndVersionPrintAndTouchNoFile)
     EXPECT_EQ(printed, QStringLiteral("Batch WEB2ARC Converter 2024.16.511.3122\n"));
     EXPECT_EQ(Start({"--help", "ignored"}), 0);
     EXPECT_TRUE(printed.contains(QLatin1String("-P:KEY=VALUE")));
-    EXPECT_TRUE(printed.contains(QLatin1String("ThreadsCount")));
+    for (const TkvOptionRow &row : TkvOptionTable::Rows()) // every option, with its default
+        EXPECT_TRUE(printed.contains(
+            QRegularExpression(QStringLiteral("\\n  %1 +\\S.*; %2 ")
+                                   .arg(QLatin1String(row.key), TkvOptionTable::DefaultName(row.option)))))
+            << row.key;
     EXPECT_TRUE(printed.contains(home.filePath(QStringLiteral("h/")))); // where the per-user files are
     EXPECT_TRUE(events.isEmpty());
     EXPECT_EQ(QDir(home.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());

@@ -46,7 +46,7 @@ protected:
     // Runs a search to its end and returns the queued paths relative to the root.
     QStringList search(const QString &source, bool subdirs)
     {
-        TkvBatch batch;
+        TkvBatch batch(project.Options());
         batch.StartSearch(source, root + QStringLiteral("out/"), subdirs);
         batch.WaitFor();
         EXPECT_TRUE(batch.IsSearchDone());

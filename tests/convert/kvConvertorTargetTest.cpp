@@ -23,14 +23,19 @@ protected:
         root = dir.path() + u'/';
         batch.SourceDir = root + QStringLiteral("in/");
         batch.TargetDir = root + QStringLiteral("out/");
-        convertor = TkvConvertor::Class().Create(&batch, 1, {});
+    }
+
+    /// A converter of a run started now: with the project's options as they are at this moment.
+    std::shared_ptr<TkvConvertor> convertor()
+    {
+        return TkvConvertor::CreateChain(&batch, batch.TargetDir, {}, RunContextOf(project));
     }
 
     QString target(const QString &fileName)
     {
         TkvNode node;
         node.FileName = fileName;
-        const QString path = convertor->ComputeTargetPath(batch, node);
+        const QString path = convertor()->ComputeTargetPath(batch, node);
         lastStatus = node.Status;
         lastMessage = node.Message;
         return path;
@@ -40,7 +45,6 @@ protected:
     QString root;
     BatchTestProject project;
     TkvBatch batch;
-    std::shared_ptr<TkvConvertor> convertor;
     int lastStatus = 0;
     QString lastMessage;
 };
@@ -110,10 +114,11 @@ TEST_F(KvConvertorTargetTest, AdjustTargetNameHasTheLastWord)
     protected:
         QString AdjustTargetName(const QString &path) override { return path + QStringLiteral(".x"); }
     };
-    Renaming renaming(&batch);
+    const TkvConvertorClassOf<Renaming> renamingClass;
+    project->ConverterClass = &renamingClass;
     TkvNode node;
     node.FileName = root + QStringLiteral("in/sub/a.htm");
-    EXPECT_EQ(renaming.ComputeTargetPath(batch, node), root + QStringLiteral("out/sub/a.mht.x"));
+    EXPECT_EQ(convertor()->ComputeTargetPath(batch, node), root + QStringLiteral("out/sub/a.mht.x"));
 }
 
 TEST_F(KvConvertorTargetTest, PostProcessingFollowsOnlyASuccess)
@@ -132,7 +137,7 @@ TEST_F(KvConvertorTargetTest, PostProcessingFollowsOnlyASuccess)
 
     TkvBatch job;
     job.StartSearch(root + QStringLiteral("in/*.htm"), root + QStringLiteral("out"), false);
-    auto head = TkvConvertor::CreateChain(&job, root + QStringLiteral("out"), {});
+    auto head = TkvConvertor::CreateChain(&job, root + QStringLiteral("out"), {}, RunContextOf(project));
     std::atomic<bool> finished{false};
     head->SetOnFinish([&] { finished = true; });
     head->Start();
@@ -160,12 +165,13 @@ TEST_F(KvConvertorTargetTest, DeleteSourceRemovesItAndTheRenameThenHasNothingToM
     BatchWriteFile(root + QStringLiteral("out/page.mht"), "archive");
     TkvNode node;
     node.FileName = source;
-    convertor->PostProcess(batch, node, root + QStringLiteral("out/page.mht"));
+    auto run = convertor();
+    run->PostProcess(batch, node, root + QStringLiteral("out/page.mht"));
     EXPECT_FALSE(QFileInfo::exists(source));
     EXPECT_FALSE(QFileInfo::exists(source + QStringLiteral(".done")));
     // A web address as the source: every step fails silently.
     node.FileName = QStringLiteral("http://srv/page.htm");
-    convertor->PostProcess(batch, node, root + QStringLiteral("out/page.mht"));
+    run->PostProcess(batch, node, root + QStringLiteral("out/page.mht"));
     EXPECT_EQ(BatchReadFile(root + QStringLiteral("out/page.mht")), "archive");
 }
 
@@ -177,7 +183,7 @@ TEST_F(KvConvertorTargetTest, RenameSourceNeverReplacesAFileOfTheNewName)
     BatchWriteFile(source + QStringLiteral(".done"), "PREV");
     TkvNode node;
     node.FileName = source;
-    convertor->PostProcess(batch, node, root + QStringLiteral("out/b.mht"));
+    convertor()->PostProcess(batch, node, root + QStringLiteral("out/b.mht"));
     EXPECT_EQ(BatchReadFile(source + QStringLiteral(".done")), QByteArray("PREV"));
     EXPECT_EQ(BatchReadFile(source), QByteArray("PAGE")); // the source stays where it was
 }

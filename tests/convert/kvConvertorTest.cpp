@@ -44,8 +44,8 @@ protected:
     int runChain(TkvBatch &batch, std::atomic<int> &results)
     {
         std::atomic<int> finishes{0};
-        auto head =
-            TkvConvertor::CreateChain(&batch, root + QStringLiteral("out/"), [&](TkvBatch &, TkvNode &) { ++results; });
+        auto head = TkvConvertor::CreateChain(
+            &batch, root + QStringLiteral("out/"), [&](TkvBatch &, TkvNode &) { ++results; }, RunContextOf(project));
         head->SetOnFinish([&] { ++finishes; });
         head->Start();
         EXPECT_TRUE(BatchWaitUntil([] { return RunningConvertors == 0; }));
@@ -77,14 +77,14 @@ TEST_F(KvConvertorTest, ChainSizeFollowsThreadsCount)
     TkvBatch batch;
     for (const char *value : {"", "0", "-3", "1", "many"}) {
         project->SetOption(QStringLiteral("ThreadsCount"), QString::fromLatin1(value));
-        auto head = TkvConvertor::CreateChain(&batch, root + QStringLiteral("out"), {});
+        auto head = TkvConvertor::CreateChain(&batch, root + QStringLiteral("out"), {}, RunContextOf(project));
         EXPECT_EQ(chainLength(head), 1) << value;
         EXPECT_EQ(head->ChainCount, 1);
         EXPECT_EQ(RunningConvertors, 1);
     }
     project->SetOption(QStringLiteral("ThreadsCount"), QStringLiteral("4"));
     std::vector<int> counts;
-    auto head = TkvConvertor::CreateChain(&batch, QStringLiteral("file:///out/x%20y"), {});
+    auto head = TkvConvertor::CreateChain(&batch, QStringLiteral("file:///out/x%20y"), {}, RunContextOf(project));
     EXPECT_EQ(chainLength(head, &counts), 4);
     EXPECT_EQ(counts, (std::vector<int>{4, 3, 2, 1}));
     EXPECT_EQ(RunningConvertors, 4);
@@ -100,8 +100,8 @@ TEST_F(KvConvertorTest, WithoutADescriptorClassThePlainConvertorIsBuilt)
     TkvBatch batch;
     batch.AddSingleFile(root + QStringLiteral("a.htm"));
     std::atomic<int> results{0};
-    auto head =
-        TkvConvertor::CreateChain(&batch, root + QStringLiteral("out"), [&](TkvBatch &, TkvNode &) { ++results; });
+    auto head = TkvConvertor::CreateChain(
+        &batch, root + QStringLiteral("out"), [&](TkvBatch &, TkvNode &) { ++results; }, RunContextOf(project));
     EXPECT_EQ(dynamic_cast<RecordingConvertor *>(head.get()), nullptr);
     ASSERT_NE(head->NextConvertor, nullptr);
     head->Start();
@@ -150,10 +150,13 @@ TEST_F(KvConvertorTest, FailuresAndExceptionsAreReportedAndTheRunGoesOn)
     batch.StartSearch(root + QStringLiteral("in/*.htm"), root + QStringLiteral("out"), false);
     std::mutex statusLock;
     std::map<QString, int> statusAtCallback;
-    auto head = TkvConvertor::CreateChain(&batch, root + QStringLiteral("out"), [&](TkvBatch &, TkvNode &node) {
-        std::lock_guard guard(statusLock);
-        statusAtCallback[TkvPath::NamePart(node.FileName)] = node.Status;
-    });
+    auto head = TkvConvertor::CreateChain(
+        &batch, root + QStringLiteral("out"),
+        [&](TkvBatch &, TkvNode &node) {
+            std::lock_guard guard(statusLock);
+            statusAtCallback[TkvPath::NamePart(node.FileName)] = node.Status;
+        },
+        RunContextOf(project));
     head->Start();
     ASSERT_TRUE(BatchWaitUntil([] { return RunningConvertors == 0; }));
     EXPECT_EQ(statusAtCallback,
@@ -203,7 +206,7 @@ TEST_F(KvConvertorTest, StopWhileEveryWorkerWaitsLetsEachTakeAtMostOneMoreEntry)
     GatedBatch batch;
     batch.StartSearch(root + QStringLiteral("in/*.htm"), root + QStringLiteral("out"), false);
     std::atomic<int> finishes{0};
-    auto head = TkvConvertor::CreateChain(&batch, root + QStringLiteral("out"), {});
+    auto head = TkvConvertor::CreateChain(&batch, root + QStringLiteral("out"), {}, RunContextOf(project));
     head->SetOnFinish([&] { ++finishes; });
     std::vector<const TkvConvertor *> members;
     for (TkvConvertor *member = head.get(); member; member = member->NextConvertor.get())
@@ -233,7 +236,7 @@ TEST_F(KvConvertorTest, StopAndReleaseAfterSomeMembersHaveEnded)
         batch.AddFile(root + QStringLiteral("fail%1.htm").arg(i));
     batch.AddSingleFile(root + QStringLiteral("fail-last.htm"));
     std::atomic<int> finishes{0};
-    auto head = TkvConvertor::CreateChain(&batch, root + QStringLiteral("out"), {});
+    auto head = TkvConvertor::CreateChain(&batch, root + QStringLiteral("out"), {}, RunContextOf(project));
     head->SetOnFinish([&] { ++finishes; });
     head->Start();
     // One member holds the waiting entry; the other three drain the queue and end.
@@ -256,7 +259,7 @@ TEST_F(KvConvertorTest, OnFinishRunsOnTheMainThreadOncePerConvertor)
     TkvQtMainThreadInvoker invoker;
     int finishes = 0; // main thread only
     bool allOnMainThread = true;
-    auto head = TkvConvertor::CreateChain(&batch, root + QStringLiteral("out"), {});
+    auto head = TkvConvertor::CreateChain(&batch, root + QStringLiteral("out"), {}, RunContextOf(project));
     head->SetOnFinish(
         [&] {
             ++finishes;

@@ -66,56 +66,6 @@ TEST_F(KvProjectTest, TextSplitsAtEveryLineBreakKindWithoutTrailingEmptyLine)
     EXPECT_EQ(store->OptionLines(), QStringList({QString()}));
 }
 
-TEST(KvProjectReadTest, BooleanNumbersWordsAndDefaults)
-{
-    for (const char *yes : {"1", "-1", "2.5", " 7 ", "0.1", "1e3", "true", "TRUE", "tRuE"}) {
-        EXPECT_TRUE(TkvProject::ReadBoolean(QString::fromLatin1(yes), false)) << yes;
-    }
-    for (const char *no : {"0", "-0", "0.0", "0e5", "false", "FALSE"}) {
-        EXPECT_FALSE(TkvProject::ReadBoolean(QString::fromLatin1(no), true)) << no;
-    }
-    for (const char *other : {"", "yes", "no", " true", "1x", "e5", ".", "1e", "--1", "nan", "inf"}) {
-        EXPECT_TRUE(TkvProject::ReadBoolean(QString::fromLatin1(other), true)) << other;
-        EXPECT_FALSE(TkvProject::ReadBoolean(QString::fromLatin1(other), false)) << other;
-    }
-}
-
-TEST(KvProjectReadTest, IntegerDecimalAndHexForms)
-{
-    struct Case
-    {
-        const char *text;
-        int expected;
-    };
-    const Case cases[] = {
-        {"42", 42},
-        {"  42", 42},
-        {"+7", 7},
-        {"-7", -7},
-        {"007", 7},
-        {"$1F", 31},
-        {"x1f", 31},
-        {"X10", 16},
-        {"0x10", 16},
-        {"0XfF", 255},
-        {"-$10", -16},
-        {"$FFFFFFFF", -1},
-        {"$7FFFFFFF", 2147483647},
-        {"$80000000", -2147483647 - 1},
-        {"2147483647", 2147483647},
-        {"-2147483648", -2147483647 - 1},
-        {"0", 0},
-        {"-0", 0},
-    };
-    for (const Case &c : cases) {
-        EXPECT_EQ(TkvProject::ReadInteger(QString::fromLatin1(c.text), -99), c.expected) << c.text;
-    }
-    for (const char *bad : {"", " ", "abc", "42 ", "4 2", "2147483648", "-2147483649", "99999999999999999999", "$",
-                            "0x", "x", "$123456789", "$G", "1.5", "--1", "+", "$-1", "0x-1"}) {
-        EXPECT_EQ(TkvProject::ReadInteger(QString::fromLatin1(bad), -99), -99) << bad;
-    }
-}
-
 TEST_F(KvProjectTest, GettersUseTheirDefaults)
 {
     EXPECT_EQ(store->GetSource(), QString());

@@ -4,9 +4,11 @@
 // the way the product's converter does (target path, write, count, post-process), and fails or waits
 // on demand. Header-only so that the support library needs no link to the conversion layer.
 
+#include "batchTestProject.h"
 #include "kvBatch.h"
 #include "kvConvertor.h"
 #include "kvPath.h"
+#include "kvRunContext.h"
 
 #include <QFile>
 
@@ -17,6 +19,12 @@
 #include <stdexcept>
 #include <thread>
 #include <vector>
+
+/// The context of a run started now with the test project's options, as CreateChain takes it.
+inline std::shared_ptr<TkvRunContext> RunContextOf(const BatchTestProject &project)
+{
+    return std::make_shared<TkvRunContext>(project.Options());
+}
 
 /// What the recording converters of one test saw and may do. Install with `RecordingConvertor::Log`.
 struct RecordingLog

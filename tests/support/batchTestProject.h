@@ -4,6 +4,7 @@
 // Header-only so that the support library needs no link to the engine layers.
 
 #include "kvProject.h"
+#include "kvRunOptions.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -47,6 +48,8 @@ public:
             qunsetenv("WEB2ARC_HOME");
     }
     TkvProject *operator->() const { return project.get(); }
+    /// The options a run started now would take.
+    TkvRunOptions Options() const { return TkvRunOptions::Take(*project); }
 
 private:
     QTemporaryDir home;
