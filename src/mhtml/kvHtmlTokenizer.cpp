@@ -301,6 +301,7 @@ void TkvHtmlTokenizer::parseBogusComment(TkvHtmlToken &token, size_t at, size_t 
     token.begin = at;
     token.end = pos = gt ? dataEnd + 1 : n;
     token.text = in.substr(dataBegin, dataEnd - dataBegin);
+    tree.AfterComment();
 }
 
 void TkvHtmlTokenizer::parseMarkupDeclaration(TkvHtmlToken &token, size_t at)
@@ -336,6 +337,7 @@ void TkvHtmlTokenizer::parseMarkupDeclaration(TkvHtmlToken &token, size_t at)
         token.begin = at;
         token.end = pos = end;
         token.text = in.substr(dataBegin, dataEnd - dataBegin);
+        tree.AfterComment();
         return;
     }
     if (startsWithNoCase(in, after, "doctype")) {
@@ -352,13 +354,15 @@ void TkvHtmlTokenizer::parseMarkupDeclaration(TkvHtmlToken &token, size_t at)
         appendName(token.name, in.substr(nameBegin, i - nameBegin));
         token.begin = at;
         token.end = pos = gt ? close + 1 : n;
+        tree.AfterDoctype(in.substr(at, token.end - at));
         return;
     }
     if (InForeignContent() && in.substr(after, 7) == "[CDATA[") {
         const size_t dataBegin = after + 7;
         const size_t close = in.find("]]>", dataBegin);
         const size_t dataEnd = close == std::string_view::npos ? n : close;
-        emitCharacterData(token, dataBegin, dataEnd);
+        emitText(token, dataBegin, dataEnd);
+        tree.AfterCdata(token.text);
         token.begin = at;
         token.end = pos = close == std::string_view::npos ? n : close + 3;
         return;

@@ -44,8 +44,9 @@ struct TkvHtmlToken
 #include "kvHtmlTreeState.h"
 
 /// WHATWG HTML tokenizer over an ASCII-compatible byte stream (UTF-8, windows-125x, ...), with scripting
-/// off, so <noscript> content is tokenized as markup. No tree is built: the tokenizer tracks only what
-/// tokenization itself needs (the raw-text element it is in, foreign svg/math content for CDATA).
+/// off, so <noscript> content is tokenized as markup. No tree is built: what tokenization needs from the
+/// tree builder (the state a start tag switches to, whether svg/math content allows CDATA) comes from
+/// TkvHtmlTreeState, which follows the tree construction rules without nodes.
 /// Linear in the input, never recursive. One instance per thread; the input must outlive it.
 ///
 /// Details a consumer may rely on:
@@ -57,21 +58,14 @@ struct TkvHtmlToken
 ///   the tree would hold them. Text and comment data are raw input bytes.
 /// - A tag cut off by the end of the input is dropped, as the standard says; the input's remaining
 ///   bytes are then not covered by any token.
-/// - Foreign content is followed approximately: svg and math open it, their end tags, the HTML
-///   "breakout" start tags (and end tags br, p) and the end tag of an HTML element opened before it end it;
-///   integration points (foreignObject, desc, title, mi, mo, mn, ms, mtext, annotation-xml with an HTML encoding)
-///   bring back HTML rules. An end tag closes the elements opened after its element, but stops at a special
-///   element (p, div, li, ...) opened after it and still open. Formatting elements (a, b, font, ...) closed that
-///   way, or by a second <a>, or standing directly in a table that closed, are re-opened by the next text or start
-///   tag, as the tree builder does, at most three of a name (it also compares attributes). What stays approximate:
-///   of the implied end tags only those of <p>, <button>, <a> and <nobr> and of table cells are followed, and the
-///   adoption agency's moves when a special element stands inside the formatting element are not (the formatting
-///   element is only closed).
-///   Outside foreign content a start tag "image" is reported as "img", as the tree builder renames it. Inside <select>
-///   (which the tree builder leaves by </select>, by <select>, <input>, <keygen>, <textarea>, and in a table by the
-///   table's start tags and the end tags of its open parts) only <script> and <textarea> start raw text, since the
-///   tree builder ignores the other raw-text tags there. Names are not case-adjusted
-///   (svg's foreignObject is reported as "foreignobject").
+/// - Which tags start raw text, and where svg/math content begins and ends, is decided as the tree builder
+///   decides it (see TkvHtmlTreeState): a <style> that the tree builder puts in MathML content holds markup, one
+///   it ignores (inside <select>, after a <frameset>) starts no raw text. The <select> rules are those before
+///   the standard opened select to most content in 2025. Beyond TkvHtmlTreeState::MaxOpenElements open elements
+///   further start tags open nothing.
+///   Wherever HTML rules read a start tag "image" it is reported as "img", as the tree builder renames it (also
+///   where it then ignores the tag). Names are not case-adjusted (svg's foreignObject is reported as
+///   "foreignobject").
 class TkvHtmlTokenizer
 {
 public:
@@ -80,7 +74,7 @@ public:
     /// (token.kind is then EndOfFile). `token` is reused to avoid allocations.
     bool Next(TkvHtmlToken &token);
 
-    /// True while the last start tag left the tokenizer inside svg or math content.
+    /// True while the current node of the tree builder is an svg or MathML element (where CDATA is allowed).
     bool InForeignContent() const { return tree.InForeignContent(); }
 
 private:

@@ -1,22 +1,30 @@
 #pragma once
 
+#include "kvHtmlFormattingList.h"
 #include "kvHtmlOpenElements.h"
 
 #include <cstddef>
-#include <string>
+#include <cstdint>
+#include <initializer_list>
 #include <string_view>
-#include <unordered_map>
-#include <utility>
 #include <vector>
 
 struct TkvHtmlToken;
 
-/// What the HTML tree builder would tell the tokenizer, without building a tree: the state a start
-/// tag switches the tokenizer to, and whether it is inside svg or math content (where CDATA sections
-/// are allowed and <style>, <title>, <script> hold markup). Inside svg/math it keeps the stack of
-/// open elements; outside it the open HTML elements by name, with the order they started in; and the
-/// list of active formatting elements to re-open. Approximate in the ways TkvHtmlTokenizer documents.
-/// Each call costs amortised constant time, so deep nesting stays linear. One instance per tokenizer.
+/// What the HTML tree builder would tell the tokenizer, without building a tree: the state a start tag
+/// switches the tokenizer to, and whether the current node is an svg or MathML element (where CDATA
+/// sections are allowed and <style>, <title>, <script> hold markup). To know that on every input it
+/// follows the tree construction rules themselves, with scripting off: the insertion modes (with the
+/// template modes, "in table text" and "reset the insertion mode appropriately"), the stack of open
+/// elements with their namespaces (TkvHtmlOpenElements), the list of active formatting elements and the
+/// adoption agency (TkvHtmlFormattingList), the form and head pointers, the frameset-ok flag, quirks mode
+/// (from the DOCTYPE), and the rules for svg/MathML content and its integration points. Foster
+/// parenting moves nodes in the tree only, so it needs no state here. Nodes are not built.
+///
+/// Two bounds keep time and memory linear on any input: at most MaxOpenElements elements are kept open
+/// (a start tag that would open one more is ignored, as the tree builder ignores a misplaced one), and
+/// TkvHtmlFormattingList bounds its entries after the last marker. Real pages stay far below both.
+/// One instance per tokenizer; the token passed in must be the one just read.
 class TkvHtmlTreeState
 {
 public:
@@ -29,93 +37,130 @@ public:
         ScriptData,
         PlainText
     };
+    /// Browsers flatten the document tree below 512 levels; the tree builder's state needs no such limit,
+    /// but this one bounds memory (a few dozen bytes per open element).
+    static constexpr size_t MaxOpenElements = size_t(1) << 18;
 
-    /// Records a start tag and returns the state for its content; renames "image" to "img" where
-    /// the tree builder does.
+    /// Records a start tag and returns the state for its content; renames "image" to "img" where the
+    /// tree builder does.
     Content AfterStartTag(TkvHtmlToken &token);
     void AfterEndTag(const TkvHtmlToken &token);
-    /// Records character data outside raw-text elements: the tree builder re-opens formatting
-    /// elements before inserting it.
+    /// Character data outside raw-text elements (and CDATA sections): raw bytes, references undecoded.
     void AfterText(std::string_view text);
-    bool InForeignContent() const { return !open.Empty() && open.Top().ns != Namespace::Html; }
+    /// The content of a CDATA section (allowed in svg/MathML content only): characters, not references.
+    void AfterCdata(std::string_view text);
+    /// `markup` is the whole DOCTYPE token ("<!DOCTYPE ...>"), which decides quirks mode.
+    void AfterDoctype(std::string_view markup);
+    void AfterComment() { skipNewline = false; }
+    bool InForeignContent() const { return !open.Empty() && !open.IsHtml(open.Current()); }
 
 private:
+    enum class Mode : uint8_t
+    {
+        Initial,
+        BeforeHtml,
+        BeforeHead,
+        InHead,
+        InHeadNoscript,
+        AfterHead,
+        InBody,
+        Text,
+        InTable,
+        InCaption,
+        InColumnGroup,
+        InTableBody,
+        InRow,
+        InCell,
+        InSelect,
+        InSelectInTable,
+        InTemplate,
+        AfterBody,
+        InFrameset,
+        AfterFrameset,
+        AfterAfterBody,
+        AfterAfterFrameset
+    };
     using Namespace = TkvHtmlOpenElements::Namespace;
-
-    /// An entry of the tree builder's list of active formatting elements, for the formatting
-    /// elements (a, b, font, ...) opened on `open`. Closing an element around one pops it but leaves
-    /// it listed, and the next character data or start tag re-opens it there: that decides what a
-    /// later end tag closes. Markers (applet, marquee, object, template) bound the list as in the
-    /// tree builder. At most three entries of a name after the last marker (the tree builder also
-    /// compares attributes), which bounds the work of re-opening.
-    struct FormattingEntry
+    using NodeId = TkvHtmlOpenElements::NodeId;
+    /// A tag token: its name's number (TkvHtmlTagNames::None for an end tag no element carries) and,
+    /// for a start tag, the token.
+    struct TagToken
     {
-        std::string name;
-        size_t openIndex; ///< its element in `open`, npos once popped
-        bool marker;
+        uint32_t id;
+        TkvHtmlToken *token;
     };
 
-    /// The HTML elements open outside foreign content, within the innermost scope boundary (table, td,
-    /// th, caption, object, ...): the end tag of an open one closes svg/math content opened inside it.
-    /// Each boundary keeps the elements from around it, restored at its end.
-    using OpenNames = std::unordered_map<std::string, std::vector<size_t>>;
-    using OpenName = OpenNames::value_type;
-    /// An element counted open: its name's entry (entries are never erased, and stay in place when
-    /// the map grows or moves) and when it started.
-    using Started = std::pair<OpenName *, size_t>;
-    struct Scope
-    {
-        std::string boundary;
-        OpenNames saved;
-        std::vector<Started> savedSpecials, savedLog;
-    };
+    // Dispatch (kvHtmlTreeState.cpp).
+    bool htmlRulesForStartTag(uint32_t tag) const;
+    void startTag(Mode in, TagToken &tag);
+    void endTag(Mode in, TagToken &tag);
+    void foreignStartTag(TagToken &tag);
+    void foreignEndTag(TagToken &tag);
+    void text(std::string_view text);
+    void bodyText(std::string_view text);
+    void popToHtmlOrIntegrationPoint();
+    void resetInsertionMode();
 
-    Content startHtmlElement(TkvHtmlToken &token);
-    void push(std::string name, Namespace ns, bool htmlIntegration, bool mathText);
-    void pop();
-    void popThrough(size_t index);
-    void popToIntegrationPoint();
-    void countHtmlStartTag(const std::string &name);
-    /// Closes the last open element of that name and the elements opened after it.
-    void closeCounted(const std::string &name);
-    void closeThrough(std::vector<size_t> &opened);
-    /// Closes the last of `opened` as its end tag does (`kind`: its name's NameKind bits); false when
-    /// the end tag is ignored.
-    bool closeCountedByEndTag(std::vector<size_t> &opened, unsigned kind);
-    /// When the last special element still open started, 0 when none is.
-    size_t lastOpenSpecial();
-    static bool isStillOpen(const Started &started);
-    static bool isOpen(const OpenNames &names, const std::string &name);
-    /// Counts an HTML end tag outside foreign content; true when it closes an open element.
-    bool countHtmlEndTag(const std::string &name);
-    void popScope();
-    /// True when the end tag `name` closes a select in a table: a table part that is in table scope.
-    bool closesSelectInTable(const std::string &name) const;
-    void listFormatting(size_t openIndex);
-    int listedCount(const std::string &name) const; ///< entries of that name after the last marker
-    bool hasFormattingToReopen() const;
-    /// The last entry named `name` after the last marker, npos when there is none.
-    size_t listedFormatting(const std::string &name) const;
-    /// Removes an entry (the element, if open, stays open).
-    void forgetFormatting(size_t entry);
-    /// Re-opens the popped formatting elements after the last open one or marker.
-    void reconstructFormatting();
-    /// Closes the element at `index` by its own end tag: popped, and no longer listed.
-    void closeByEndTag(size_t index);
+    // The modes before the body, after it, framesets and templates (kvHtmlTreeState.cpp).
+    void startBeforeBody(Mode in, TagToken &tag);
+    void endBeforeBody(Mode in, TagToken &tag);
+    void startInHead(TagToken &tag);
+    void endInHead(TagToken &tag);
+    void startAfterBody(Mode in, TagToken &tag);
+    void endAfterBody(Mode in, TagToken &tag);
+    void startInTemplate(TagToken &tag);
 
-    TkvHtmlOpenElements open; ///< foreign content and the HTML inside its integration points
-    /// For each name, when the open ones started (numbers from `startTags`), and the special elements
-    /// among them in that order: an end tag stops at a special element opened after its element.
-    OpenNames htmlOpen;
-    std::vector<Started> specialsOpen; ///< may hold closed ones (see lastOpenSpecial)
-    /// Every element counted open, in order (closed ones are dropped lazily): an end tag closes the
-    /// elements opened after its element, as the tree builder pops them.
-    std::vector<Started> openLog;
-    size_t startTags = 0;
-    std::vector<Scope> scopes;
-    std::vector<FormattingEntry> formatting;
-    int tablesOpen = 0;                ///< scopes whose boundary is a table
-    bool inSelect = false;             ///< inside <select>, where only <script> and <textarea> change the state
-    bool selectInTable = false;        ///< that select is inside a table (or a cell or caption)
-    bool selectTableInForeign = false; ///< ... in a table opened inside an integration point
+    // "in body" (kvHtmlTreeStateBody.cpp).
+    void startInBody(TagToken &tag);
+    void endInBody(TagToken &tag);
+    void startBlock(TagToken &tag);
+    void startListItem(TagToken &tag);
+    void startFormatting(TagToken &tag);
+    void anyOtherEndTag(uint32_t tag);
+    void closeParagraphInButtonScope();
+    /// An <input type=hidden> stays in a table and leaves the frameset chance.
+    static bool isHiddenInput(const TkvHtmlToken &token);
+    void insertForeign(TagToken &tag, Namespace ns);
+
+    // The table and select modes (kvHtmlTreeStateTable.cpp).
+    void startInTable(TagToken &tag);
+    void endInTable(TagToken &tag);
+    void startInCaption(TagToken &tag);
+    void endInCaption(TagToken &tag);
+    void startInColumnGroup(TagToken &tag);
+    void endInColumnGroup(TagToken &tag);
+    void startInTableBody(TagToken &tag);
+    void endInTableBody(TagToken &tag);
+    void startInRow(TagToken &tag);
+    void endInRow(TagToken &tag);
+    void startInCell(TagToken &tag);
+    void endInCell(TagToken &tag);
+    void startInSelect(Mode in, TagToken &tag);
+    void endInSelect(Mode in, TagToken &tag);
+    void tableText(std::string_view text);
+    void clearStackBackTo(std::initializer_list<uint32_t> tags);
+    void closeCell();
+    void closeCaption();
+    bool closeRow();
+    void closeSelect();
+
+    // Inserting elements.
+    NodeId insertHtml(uint32_t tag) { return open.Push(tag, Namespace::Html); }
+    /// Inserts a raw-text, RCDATA or script element: its content goes to the tokenizer state `state`.
+    void insertText(TagToken &tag, Content state);
+    void reconstructFormatting() { formatting.Reconstruct(open, MaxOpenElements); }
+
+    TkvHtmlOpenElements open;
+    TkvHtmlFormattingList formatting;
+    Mode mode = Mode::Initial;
+    Mode originalMode = Mode::Initial; ///< the mode to return to after a raw-text element
+    std::vector<Mode> templateModes;
+    TkvHtmlOpenElements::Handle form; ///< the form element pointer (its element may be closed)
+    bool formSet = false;
+    bool headSet = false;    ///< the head element pointer is set
+    bool framesetOk = true;
+    bool quirks = false;
+    bool skipNewline = false; ///< a line feed right after <pre>, <listing> or <textarea> is dropped
+    bool inCdata = false;     ///< the characters at hand come from a CDATA section
+    Content content = Content::Data; ///< the answer for the start tag being processed
 };
