@@ -146,19 +146,20 @@ uint32_t TkvHtmlTagNames::Number(std::string_view name)
     const uint32_t known = Known(name);
     if (known != None)
         return known;
+    if (const auto it = numbered.find(name); it != numbered.end())
+        return it->second;
     if (numbered.size() >= recycleAt)
         recycleUnused();
-    const auto [it, added] = numbered.try_emplace(std::string(name), None);
-    if (added) {
-        if (!freeNumbers.empty()) {
-            it->second = freeNumbers.back();
-            freeNumbers.pop_back();
-        } else {
-            it->second = KnownCount + uint32_t(openCount.size());
-            openCount.push_back(0);
-        }
+    uint32_t number;
+    if (!freeNumbers.empty()) {
+        number = freeNumbers.back();
+        freeNumbers.pop_back();
+    } else {
+        number = KnownCount + uint32_t(openCount.size());
+        openCount.push_back(0);
     }
-    return it->second;
+    numbered.emplace(std::string(name), number);
+    return number;
 }
 
 void TkvHtmlTagNames::Opened(uint32_t tag)
