@@ -221,9 +221,11 @@ inline bool isUtf8WithoutControls(std::string_view s)
 /// overflows; the standard gives U+FFFD); NUL (gumbo drops it from attribute names, where the standard
 /// turns it into U+FFFD); "</>" (gumbo reports the next tag's offset at it); end tags with
 /// anything after the name, "</svg >" (gumbo's foreign content does not match them); </br> and </p>
-/// in svg/math (the standard made them end foreign content after gumbo was written); and end tags of
-/// names gumbo does not know when an HTML element of another such name occurs (gumbo compares those
-/// by its "unknown" tag number, so </x-a> closes <x-b>).
+/// in svg/math (the standard made them end foreign content after gumbo was written); tags named search,
+/// dialog (newer elements gumbo does not know; they close an open <p>), menuitem and isindex (gumbo keeps
+/// rules for them that the standard dropped: menuitem goes into the head, isindex becomes a form); and
+/// end tags of names gumbo does not know when an HTML element of another such name occurs (gumbo
+/// compares those by its "unknown" tag number, so </x-a> closes <x-b>).
 inline bool comparable(std::string_view html)
 {
     if (!isUtf8WithoutControls(html) || html.find("</>") != std::string_view::npos)
@@ -245,8 +247,11 @@ inline bool comparable(std::string_view html)
         const bool foreignBefore = tokenizer.InForeignContent();
         if (!tokenizer.Next(token))
             break;
-        const bool unknown = (token.kind == TkvHtmlToken::StartTag || token.kind == TkvHtmlToken::EndTag) &&
-                             gumbo_tag_enum(token.name.c_str()) == GUMBO_TAG_UNKNOWN;
+        const bool tag = token.kind == TkvHtmlToken::StartTag || token.kind == TkvHtmlToken::EndTag;
+        if (tag && (token.name == "search" || token.name == "dialog" || token.name == "menuitem" ||
+                    token.name == "isindex"))
+            return false;
+        const bool unknown = tag && gumbo_tag_enum(token.name.c_str()) == GUMBO_TAG_UNKNOWN;
         if (token.kind == TkvHtmlToken::StartTag && unknown && !tokenizer.InForeignContent())
             unknownElements.insert(token.name);
         if (token.kind != TkvHtmlToken::EndTag)
