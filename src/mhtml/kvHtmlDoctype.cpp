@@ -159,8 +159,7 @@ bool TkvHtmlDoctype::IsQuirks(std::string_view markup)
     if (markup.size() < Keyword)
         return true;
     const bool closed = markup.back() == '>';
-    const Doctype d =
-        DoctypeReader(markup.substr(Keyword, markup.size() - Keyword - (closed ? 1 : 0)), closed).Read();
+    const Doctype d = DoctypeReader(markup.substr(Keyword, markup.size() - Keyword - (closed ? 1 : 0)), closed).Read();
     if (d.forceQuirks || d.name != "html")
         return true;
     if (d.hasSystem && d.systemId == QuirkySystemId)

@@ -143,10 +143,7 @@ private:
     };
 
     static uint8_t kindsOf(uint32_t tag, Namespace ns, bool htmlEncoding);
-    NodeId &chainOf(uint32_t tag, Namespace ns)
-    {
-        return ns == Namespace::Html ? htmlChains[tag] : foreignChains[tag];
-    }
+    NodeId &chainOf(uint32_t tag, Namespace ns) { return ns == Namespace::Html ? htmlChains[tag] : foreignChains[tag]; }
     NodeId nearestDefaultBoundary() const { return boundaries.empty() ? None : boundaries.back(); }
     /// `target` is open and not below `boundary` (the boundary itself counts as in scope).
     bool inScopeBelow(NodeId target, NodeId boundary) const
@@ -168,7 +165,7 @@ private:
     TkvHtmlTagNames names;
     std::vector<Node> nodes;
     std::vector<NodeId> freeNodes;
-    std::vector<NodeId> htmlChains, foreignChains; ///< per tag: the nearest open element of that name
+    std::vector<NodeId> htmlChains, foreignChains;           ///< per tag: the nearest open element of that name
     std::vector<NodeId> specials, boundaries, listItemStops; ///< in stack order
     NodeId top = None, bottom = None;
     size_t count = 0;

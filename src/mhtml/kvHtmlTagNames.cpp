@@ -41,26 +41,26 @@ Properties buildProperties()
 {
     Properties p{};
     mark(p, Tag::Special,
-         {Tag::address, Tag::applet,   Tag::area,      Tag::article,    Tag::aside,     Tag::base,     Tag::basefont,
-          Tag::bgsound, Tag::blockquote, Tag::body,    Tag::br,         Tag::button,    Tag::caption,  Tag::center,
-          Tag::col,     Tag::colgroup, Tag::dd,        Tag::details,    Tag::dir,       Tag::div,      Tag::dl,
-          Tag::dt,      Tag::embed,    Tag::fieldset,  Tag::figcaption, Tag::figure,    Tag::footer,   Tag::form,
-          Tag::frame,   Tag::frameset, Tag::h1,        Tag::h2,         Tag::h3,        Tag::h4,       Tag::h5,
-          Tag::h6,      Tag::head,     Tag::header,    Tag::hgroup,     Tag::hr,        Tag::html,     Tag::iframe,
-          Tag::img,     Tag::input,    Tag::keygen,    Tag::li,         Tag::link,      Tag::listing,  Tag::main,
-          Tag::marquee, Tag::menu,     Tag::meta,      Tag::nav,        Tag::noembed,   Tag::noframes, Tag::noscript,
-          Tag::object,  Tag::ol,       Tag::p,         Tag::param,      Tag::plaintext, Tag::pre,      Tag::script,
-          Tag::search,  Tag::section,  Tag::select,    Tag::source,     Tag::style,     Tag::summary,  Tag::table,
-          Tag::tbody,   Tag::td,       Tag::template_, Tag::textarea,   Tag::tfoot,     Tag::th,       Tag::thead,
-          Tag::title,   Tag::tr,       Tag::track,     Tag::ul,         Tag::wbr,       Tag::xmp});
+         {Tag::address, Tag::applet,     Tag::area,      Tag::article,    Tag::aside,     Tag::base,     Tag::basefont,
+          Tag::bgsound, Tag::blockquote, Tag::body,      Tag::br,         Tag::button,    Tag::caption,  Tag::center,
+          Tag::col,     Tag::colgroup,   Tag::dd,        Tag::details,    Tag::dir,       Tag::div,      Tag::dl,
+          Tag::dt,      Tag::embed,      Tag::fieldset,  Tag::figcaption, Tag::figure,    Tag::footer,   Tag::form,
+          Tag::frame,   Tag::frameset,   Tag::h1,        Tag::h2,         Tag::h3,        Tag::h4,       Tag::h5,
+          Tag::h6,      Tag::head,       Tag::header,    Tag::hgroup,     Tag::hr,        Tag::html,     Tag::iframe,
+          Tag::img,     Tag::input,      Tag::keygen,    Tag::li,         Tag::link,      Tag::listing,  Tag::main,
+          Tag::marquee, Tag::menu,       Tag::meta,      Tag::nav,        Tag::noembed,   Tag::noframes, Tag::noscript,
+          Tag::object,  Tag::ol,         Tag::p,         Tag::param,      Tag::plaintext, Tag::pre,      Tag::script,
+          Tag::search,  Tag::section,    Tag::select,    Tag::source,     Tag::style,     Tag::summary,  Tag::table,
+          Tag::tbody,   Tag::td,         Tag::template_, Tag::textarea,   Tag::tfoot,     Tag::th,       Tag::thead,
+          Tag::title,   Tag::tr,         Tag::track,     Tag::ul,         Tag::wbr,       Tag::xmp});
     mark(p, Tag::Formatting,
          {Tag::a, Tag::b, Tag::big, Tag::code, Tag::em, Tag::font, Tag::i, Tag::nobr, Tag::s, Tag::small, Tag::strike,
           Tag::strong, Tag::tt, Tag::u});
     const std::initializer_list<Tag::Tag> blocks = {
-        Tag::address, Tag::article, Tag::aside,  Tag::blockquote, Tag::center, Tag::details, Tag::dialog,
-        Tag::dir,     Tag::div,     Tag::dl,     Tag::fieldset,   Tag::figcaption, Tag::figure, Tag::footer,
-        Tag::header,  Tag::hgroup,  Tag::main,   Tag::menu,       Tag::nav,    Tag::ol,      Tag::search,
-        Tag::section, Tag::summary, Tag::ul};
+        Tag::address, Tag::article, Tag::aside,  Tag::blockquote, Tag::center,   Tag::details,
+        Tag::dialog,  Tag::dir,     Tag::div,    Tag::dl,         Tag::fieldset, Tag::figcaption,
+        Tag::figure,  Tag::footer,  Tag::header, Tag::hgroup,     Tag::main,     Tag::menu,
+        Tag::nav,     Tag::ol,      Tag::search, Tag::section,    Tag::summary,  Tag::ul};
     mark(p, Tag::ClosesParagraph, blocks);
     mark(p, Tag::ClosesParagraph, {Tag::p});
     mark(p, Tag::BlockEnd, blocks);
@@ -81,12 +81,12 @@ Properties buildProperties()
          {Tag::base, Tag::basefont, Tag::bgsound, Tag::link, Tag::meta, Tag::noframes, Tag::script, Tag::style,
           Tag::template_, Tag::title});
     mark(p, Tag::Breakout,
-         {Tag::b,     Tag::big,    Tag::blockquote, Tag::body,   Tag::br,      Tag::center, Tag::code, Tag::dd,
-          Tag::div,   Tag::dl,     Tag::dt,         Tag::em,     Tag::embed,   Tag::h1,     Tag::h2,   Tag::h3,
-          Tag::h4,    Tag::h5,     Tag::h6,         Tag::head,   Tag::hr,      Tag::i,      Tag::img,  Tag::li,
-          Tag::listing, Tag::menu, Tag::meta,       Tag::nobr,   Tag::ol,      Tag::p,      Tag::pre,  Tag::ruby,
-          Tag::s,     Tag::small,  Tag::span,       Tag::strong, Tag::strike,  Tag::sub,    Tag::sup,  Tag::table,
-          Tag::tt,    Tag::u,      Tag::ul,         Tag::var});
+         {Tag::b,       Tag::big,   Tag::blockquote, Tag::body,   Tag::br,     Tag::center, Tag::code, Tag::dd,
+          Tag::div,     Tag::dl,    Tag::dt,         Tag::em,     Tag::embed,  Tag::h1,     Tag::h2,   Tag::h3,
+          Tag::h4,      Tag::h5,    Tag::h6,         Tag::head,   Tag::hr,     Tag::i,      Tag::img,  Tag::li,
+          Tag::listing, Tag::menu,  Tag::meta,       Tag::nobr,   Tag::ol,     Tag::p,      Tag::pre,  Tag::ruby,
+          Tag::s,       Tag::small, Tag::span,       Tag::strong, Tag::strike, Tag::sub,    Tag::sup,  Tag::table,
+          Tag::tt,      Tag::u,     Tag::ul,         Tag::var});
     mark(p, Tag::Deciding,
          {Tag::select, Tag::td, Tag::th, Tag::tr, Tag::tbody, Tag::thead, Tag::tfoot, Tag::caption, Tag::colgroup,
           Tag::table, Tag::template_, Tag::head, Tag::body, Tag::frameset, Tag::html});

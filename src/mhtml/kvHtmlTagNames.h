@@ -38,17 +38,17 @@ public:
     /// What the tree builder does with an HTML element of a known name (0 for the others).
     enum Property : uint32_t
     {
-        Special = 1u << 0,         ///< the "special" category
-        Formatting = 1u << 1,      ///< kept on the list of active formatting elements
-        ClosesParagraph = 1u << 2, ///< its start tag closes an open <p> (address ... ul)
-        BlockEnd = 1u << 3,        ///< its end tag pops to its element when in scope (address ... ul)
-        ImpliedEnd = 1u << 4,      ///< closed by "generate implied end tags"
+        Special = 1u << 0,            ///< the "special" category
+        Formatting = 1u << 1,         ///< kept on the list of active formatting elements
+        ClosesParagraph = 1u << 2,    ///< its start tag closes an open <p> (address ... ul)
+        BlockEnd = 1u << 3,           ///< its end tag pops to its element when in scope (address ... ul)
+        ImpliedEnd = 1u << 4,         ///< closed by "generate implied end tags"
         ImpliedEndThorough = 1u << 5, ///< ... and by the thorough variant
-        ScopeBoundary = 1u << 6,   ///< bounds the default scope (as do MathML text and svg integration points)
-        Void = 1u << 7,            ///< inserted and popped at once
-        InHead = 1u << 8,          ///< a start tag the body leaves to the "in head" rules
-        Breakout = 1u << 9,        ///< a start tag that ends svg/math content (as does font with attributes)
-        Deciding = 1u << 10,       ///< looked at by "reset the insertion mode appropriately"
+        ScopeBoundary = 1u << 6,      ///< bounds the default scope (as do MathML text and svg integration points)
+        Void = 1u << 7,               ///< inserted and popped at once
+        InHead = 1u << 8,             ///< a start tag the body leaves to the "in head" rules
+        Breakout = 1u << 9,           ///< a start tag that ends svg/math content (as does font with attributes)
+        Deciding = 1u << 10,          ///< looked at by "reset the insertion mode appropriately"
     };
 
     static uint32_t PropertiesOf(uint32_t tag);
@@ -77,7 +77,7 @@ private:
     };
 
     std::unordered_map<std::string, uint32_t, NameHash, std::equal_to<>> numbered; ///< names beyond the known ones
-    std::vector<uint32_t> openCount;                    ///< open elements per number (index: number - KnownCount)
+    std::vector<uint32_t> openCount; ///< open elements per number (index: number - KnownCount)
     std::vector<uint32_t> freeNumbers;
     size_t recycleAt = 1024; ///< table size at which unused numbers are recycled
 };

@@ -143,9 +143,8 @@ bool TkvHtmlTreeState::htmlRulesForStartTag(uint32_t tag) const
 
 void TkvHtmlTreeState::popToHtmlOrIntegrationPoint()
 {
-    for (NodeId n = open.Current(); !open.IsHtml(n) && !open.IsMathTextIntegrationPoint(n) &&
-                                    !open.IsHtmlIntegrationPoint(n);
-         n = open.Current())
+    for (NodeId n = open.Current();
+         !open.IsHtml(n) && !open.IsMathTextIntegrationPoint(n) && !open.IsHtmlIntegrationPoint(n); n = open.Current())
         open.Pop();
 }
 
@@ -380,16 +379,16 @@ void TkvHtmlTreeState::resetInsertionMode()
     }
     if (node == TkvHtmlOpenElements::None || node == open.First()) {
         mode = node == TkvHtmlOpenElements::None || !open.IsHtml(node, Tag::html) ? Mode::InBody
-               : headSet                                                         ? Mode::AfterHead
-                                                                                 : Mode::BeforeHead;
+               : headSet                                                          ? Mode::AfterHead
+                                                                                  : Mode::BeforeHead;
         return;
     }
     switch (open.NameOf(node)) {
     case Tag::select: {
         // In a table unless a template stands between: the nearer of the two decides.
         const NodeId table = open.Nearest(Tag::table), templ = open.Nearest(Tag::template_);
-        const bool inTable = table != TkvHtmlOpenElements::None &&
-                             (templ == TkvHtmlOpenElements::None || open.IsBefore(templ, table));
+        const bool inTable =
+            table != TkvHtmlOpenElements::None && (templ == TkvHtmlOpenElements::None || open.IsBefore(templ, table));
         mode = inTable ? Mode::InSelectInTable : Mode::InSelect;
         return;
     }

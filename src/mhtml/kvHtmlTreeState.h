@@ -157,10 +157,10 @@ private:
     std::vector<Mode> templateModes;
     TkvHtmlOpenElements::Handle form; ///< the form element pointer (its element may be closed)
     bool formSet = false;
-    bool headSet = false;    ///< the head element pointer is set
+    bool headSet = false; ///< the head element pointer is set
     bool framesetOk = true;
     bool quirks = false;
-    bool skipNewline = false; ///< a line feed right after <pre>, <listing> or <textarea> is dropped
-    bool inCdata = false;     ///< the characters at hand come from a CDATA section
+    bool skipNewline = false;        ///< a line feed right after <pre>, <listing> or <textarea> is dropped
+    bool inCdata = false;            ///< the characters at hand come from a CDATA section
     Content content = Content::Data; ///< the answer for the start tag being processed
 };

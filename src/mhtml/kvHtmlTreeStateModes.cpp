@@ -212,7 +212,7 @@ void TkvHtmlTreeState::startAfterBody(Mode in, TagToken &tag)
         else if (id == Tag::noframes)
             startInHead(tag);
         return; // <frame> is void; anything else is ignored
-    default: // after frameset, after after frameset
+    default:    // after frameset, after after frameset
         if (id == Tag::noframes)
             startInHead(tag);
         return;

@@ -201,9 +201,9 @@ void TkvHtmlTreeState::endInTableBody(TagToken &tag)
     const uint32_t id = tag.id;
     const bool section = id == Tag::tbody || id == Tag::tfoot || id == Tag::thead;
     if (section || id == Tag::table) {
-        if (section ? !open.InTableScope(id)
-                    : !open.InTableScope(Tag::tbody) && !open.InTableScope(Tag::thead) &&
-                          !open.InTableScope(Tag::tfoot))
+        if (section
+                ? !open.InTableScope(id)
+                : !open.InTableScope(Tag::tbody) && !open.InTableScope(Tag::thead) && !open.InTableScope(Tag::tfoot))
             return;
         clearStackBackTo({Tag::tbody, Tag::tfoot, Tag::thead, Tag::template_, Tag::html});
         open.Pop();

@@ -26,8 +26,7 @@ TEST(KvHtmlDoctypeTest, QuirksModeDoctypes)
           "<!DOCTYPE html PUBLIC \"-//IETF//DTD HTML//EN\" \"http://example.org/\">",
           "<!DOCTYPE html SYSTEM \"http://www.ibm.com/data/dtd/v11/ibmxhtml1-transitional.dtd\">",
           "<!DOCTYPE html PUBLIC>", "<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01//EN>",
-          "<!DOCTYPE html PUBLIC -//W3C//DTD HTML 4.01//EN>", "<!DOCTYPE html bogus>",
-          "<!DOCTYPE html SYSTEM \"x\""}) {
+          "<!DOCTYPE html PUBLIC -//W3C//DTD HTML 4.01//EN>", "<!DOCTYPE html bogus>", "<!DOCTYPE html SYSTEM \"x\""}) {
         EXPECT_TRUE(TkvHtmlDoctype::IsQuirks(doctype)) << doctype;
     }
 }

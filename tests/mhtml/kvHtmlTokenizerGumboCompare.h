@@ -248,8 +248,8 @@ inline bool comparable(std::string_view html)
         if (!tokenizer.Next(token))
             break;
         const bool tag = token.kind == TkvHtmlToken::StartTag || token.kind == TkvHtmlToken::EndTag;
-        if (tag && (token.name == "search" || token.name == "dialog" || token.name == "menuitem" ||
-                    token.name == "isindex"))
+        if (tag &&
+            (token.name == "search" || token.name == "dialog" || token.name == "menuitem" || token.name == "isindex"))
             return false;
         const bool unknown = tag && gumbo_tag_enum(token.name.c_str()) == GUMBO_TAG_UNKNOWN;
         if (token.kind == TkvHtmlToken::StartTag && unknown && !tokenizer.InForeignContent())

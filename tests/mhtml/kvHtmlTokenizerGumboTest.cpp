@@ -9,8 +9,8 @@
 #include <fstream>
 #include <random>
 #include <sstream>
-#include <string_view>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #if WEB2ARC_HAVE_GUMBO
