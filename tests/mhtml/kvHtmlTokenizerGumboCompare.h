@@ -223,9 +223,13 @@ inline bool isUtf8WithoutControls(std::string_view s)
 /// anything after the name, "</svg >" (gumbo's foreign content does not match them); </br> and </p>
 /// in svg/math (the standard made them end foreign content after gumbo was written); tags named search,
 /// dialog (newer elements gumbo does not know; they close an open <p>), menuitem and isindex (gumbo keeps
-/// rules for them that the standard dropped: menuitem goes into the head, isindex becomes a form); and
-/// end tags of names gumbo does not know when an HTML element of another such name occurs (gumbo
-/// compares those by its "unknown" tag number, so </x-a> closes <x-b>).
+/// rules for them that the standard dropped: menuitem goes into the head, isindex becomes a form);
+/// character data in svg/MathML content while a table is open (in the table modes gumbo holds back
+/// characters as table text even at a MathML text or HTML integration point, where the standard hands
+/// them to the body's rules at once, which re-open formatting elements; when the next token then goes
+/// to the foreign-content rules gumbo never re-opens them); and end tags of names gumbo does not know
+/// when an HTML element of another such name occurs (gumbo compares those by its "unknown" tag number,
+/// so </x-a> closes <x-b>).
 inline bool comparable(std::string_view html)
 {
     if (!isUtf8WithoutControls(html) || html.find("</>") != std::string_view::npos)
@@ -243,6 +247,7 @@ inline bool comparable(std::string_view html)
     TkvHtmlTokenizer tokenizer(html);
     TkvHtmlToken token;
     std::set<std::string> unknownElements, unknownEndTags;
+    int tablesOpen = 0; // roughly: <table> start tags less </table> end tags
     for (;;) {
         const bool foreignBefore = tokenizer.InForeignContent();
         if (!tokenizer.Next(token))
@@ -250,6 +255,10 @@ inline bool comparable(std::string_view html)
         const bool tag = token.kind == TkvHtmlToken::StartTag || token.kind == TkvHtmlToken::EndTag;
         if (tag &&
             (token.name == "search" || token.name == "dialog" || token.name == "menuitem" || token.name == "isindex"))
+            return false;
+        if (tag && token.name == "table")
+            tablesOpen = std::max(0, tablesOpen + (token.kind == TkvHtmlToken::StartTag ? 1 : -1));
+        if (token.kind == TkvHtmlToken::Text && foreignBefore && tablesOpen > 0)
             return false;
         const bool unknown = tag && gumbo_tag_enum(token.name.c_str()) == GUMBO_TAG_UNKNOWN;
         if (token.kind == TkvHtmlToken::StartTag && unknown && !tokenizer.InForeignContent())
