@@ -74,9 +74,6 @@ Properties buildProperties()
     mark(p, Tag::ScopeBoundary,
          {Tag::applet, Tag::caption, Tag::html, Tag::table, Tag::td, Tag::th, Tag::marquee, Tag::object,
           Tag::template_});
-    mark(p, Tag::Void,
-         {Tag::area, Tag::base, Tag::basefont, Tag::bgsound, Tag::br, Tag::col, Tag::embed, Tag::frame, Tag::hr,
-          Tag::img, Tag::input, Tag::keygen, Tag::link, Tag::meta, Tag::param, Tag::source, Tag::track, Tag::wbr});
     mark(p, Tag::InHead,
          {Tag::base, Tag::basefont, Tag::bgsound, Tag::link, Tag::meta, Tag::noframes, Tag::script, Tag::style,
           Tag::template_, Tag::title});
@@ -87,9 +84,6 @@ Properties buildProperties()
           Tag::listing, Tag::menu,  Tag::meta,       Tag::nobr,   Tag::ol,     Tag::p,      Tag::pre,  Tag::ruby,
           Tag::s,       Tag::small, Tag::span,       Tag::strong, Tag::strike, Tag::sub,    Tag::sup,  Tag::table,
           Tag::tt,      Tag::u,     Tag::ul,         Tag::var});
-    mark(p, Tag::Deciding,
-         {Tag::select, Tag::td, Tag::th, Tag::tr, Tag::tbody, Tag::thead, Tag::tfoot, Tag::caption, Tag::colgroup,
-          Tag::table, Tag::template_, Tag::head, Tag::body, Tag::frameset, Tag::html});
     return p;
 }
 

@@ -45,10 +45,8 @@ public:
         ImpliedEnd = 1u << 4,         ///< closed by "generate implied end tags"
         ImpliedEndThorough = 1u << 5, ///< ... and by the thorough variant
         ScopeBoundary = 1u << 6,      ///< bounds the default scope (as do MathML text and svg integration points)
-        Void = 1u << 7,               ///< inserted and popped at once
-        InHead = 1u << 8,             ///< a start tag the body leaves to the "in head" rules
-        Breakout = 1u << 9,           ///< a start tag that ends svg/math content (as does font with attributes)
-        Deciding = 1u << 10,          ///< looked at by "reset the insertion mode appropriately"
+        InHead = 1u << 7,             ///< a start tag the body leaves to the "in head" rules
+        Breakout = 1u << 8,           ///< a start tag that ends svg/math content (as does font with attributes)
     };
 
     static uint32_t PropertiesOf(uint32_t tag);

@@ -58,7 +58,11 @@ const TkvHtmlToken::Attribute *TkvHtmlToken::Find(std::string_view attributeName
 }
 
 TkvHtmlTokenizer::TkvHtmlTokenizer(std::string_view input) : in(input)
-{}
+{
+    // A decoder drops a UTF-8 byte order mark; read as text it would end the DOCTYPE's say over quirks mode.
+    if (in.substr(0, 3) == "\xEF\xBB\xBF")
+        pos = 3;
+}
 
 bool TkvHtmlTokenizer::emitText(TkvHtmlToken &token, size_t from, size_t to)
 {

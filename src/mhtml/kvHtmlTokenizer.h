@@ -57,7 +57,8 @@ struct TkvHtmlToken
 /// - Names and decoded values have NUL replaced by U+FFFD, and values CR LF / CR turned into LF, as
 ///   the tree would hold them. Text and comment data are raw input bytes.
 /// - A tag cut off by the end of the input is dropped, as the standard says; the input's remaining
-///   bytes are then not covered by any token.
+///   bytes are then not covered by any token. Nor is a UTF-8 byte order mark at the start, which a
+///   browser's decoder drops.
 /// - Which tags start raw text, and where svg/math content begins and ends, is decided as the tree builder
 ///   decides it (see TkvHtmlTreeState): a <style> that the tree builder puts in MathML content holds markup, one
 ///   it ignores (inside <select>, after a <frameset>) starts no raw text. The <select> rules are those before

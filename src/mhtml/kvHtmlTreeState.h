@@ -41,8 +41,8 @@ public:
     /// but this one bounds memory (a few dozen bytes per open element).
     static constexpr size_t MaxOpenElements = size_t(1) << 18;
 
-    /// Records a start tag and returns the state for its content; renames "image" to "img" where the
-    /// tree builder does.
+    /// Records a start tag and returns the state for its content; renames "image" to "img" wherever HTML
+    /// rules read it, as the tree builder does.
     Content AfterStartTag(TkvHtmlToken &token);
     void AfterEndTag(const TkvHtmlToken &token);
     /// Character data outside raw-text elements (and CDATA sections): raw bytes, references undecoded.
@@ -101,7 +101,7 @@ private:
     void popToHtmlOrIntegrationPoint();
     void resetInsertionMode();
 
-    // The modes before the body, after it, framesets and templates (kvHtmlTreeState.cpp).
+    // The modes before the body, after it, framesets and templates (kvHtmlTreeStateModes.cpp).
     void startBeforeBody(Mode in, TagToken &tag);
     void endBeforeBody(Mode in, TagToken &tag);
     void startInHead(TagToken &tag);

@@ -216,23 +216,29 @@ inline bool isUtf8WithoutControls(std::string_view s)
 }
 
 /// False for inputs on which gumbo (0.10) strays from the WHATWG rules, so that a difference would
-/// be gumbo's: bytes that are not UTF-8, control characters and noncharacters (gumbo turns them into
-/// U+FFFD; the standard keeps them); numeric references with more than 8 digits (gumbo's value
-/// overflows; the standard gives U+FFFD); NUL (gumbo drops it from attribute names, where the standard
-/// turns it into U+FFFD); "</>" (gumbo reports the next tag's offset at it); end tags with
-/// anything after the name, "</svg >" (gumbo's foreign content does not match them); </br> and </p>
-/// in svg/math (the standard made them end foreign content after gumbo was written); tags named search,
-/// dialog (newer elements gumbo does not know; they close an open <p>), menuitem and isindex (gumbo keeps
-/// rules for them that the standard dropped: menuitem goes into the head, isindex becomes a form);
-/// character data in svg/MathML content while a table is open (in the table modes gumbo holds back
-/// characters as table text even at a MathML text or HTML integration point, where the standard hands
-/// them to the body's rules at once, which re-open formatting elements; when the next token then goes
-/// to the foreign-content rules gumbo never re-opens them); and end tags of names gumbo does not know
-/// when an HTML element of another such name occurs (gumbo compares those by its "unknown" tag number,
-/// so </x-a> closes <x-b>).
+/// be gumbo's:
+/// - bytes that are not UTF-8, control characters and noncharacters (gumbo turns them into U+FFFD; the
+///   standard keeps them);
+/// - a byte order mark at the start (gumbo reads it as text, so a DOCTYPE after it no longer counts; a
+///   browser's decoder drops it, as the tokenizer does);
+/// - numeric references with more than 8 digits (gumbo's value overflows; the standard gives U+FFFD);
+/// - NUL (gumbo drops it from attribute names, where the standard turns it into U+FFFD);
+/// - "</>" (gumbo reports the next tag's offset at it);
+/// - end tags with anything after the name, "</svg >" (gumbo's foreign content does not match them);
+/// - </br> and </p> in svg/math (the standard made them end foreign content after gumbo was written);
+/// - tags named search, dialog (newer elements gumbo does not know; they close an open <p>), menuitem
+///   and isindex (gumbo keeps rules the standard dropped: menuitem goes into the head, isindex becomes
+///   a form);
+/// - character data in svg/MathML content while a table is open (in the table modes gumbo holds
+///   characters back as table text even at a MathML text or HTML integration point, where the standard
+///   hands them to the body's rules at once, which re-open formatting elements; when the next token
+///   goes to the foreign-content rules, gumbo never re-opens them);
+/// - end tags of names gumbo does not know when an HTML element of another such name occurs (gumbo
+///   compares those by its "unknown" tag number, so </x-a> closes <x-b>).
 inline bool comparable(std::string_view html)
 {
-    if (!isUtf8WithoutControls(html) || html.find("</>") != std::string_view::npos)
+    if (!isUtf8WithoutControls(html) || html.find("</>") != std::string_view::npos ||
+        html.substr(0, 3) == "\xEF\xBB\xBF")
         return false;
     for (size_t at = html.find("&#"); at != std::string_view::npos; at = html.find("&#", at + 2)) {
         size_t i = at + 2;

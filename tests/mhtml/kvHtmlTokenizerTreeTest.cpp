@@ -90,6 +90,9 @@ TEST(KvHtmlTokenizerTreeTest, QuirksModeKeepsAParagraphOpenAroundATable)
                     body),
               "raw");
     EXPECT_EQ(probe("<p>" + std::string("<!DOCTYPE html>") + body), "foreign"); // a DOCTYPE counts only first
+    // A byte order mark is no text: the DOCTYPE after it still counts (the browser's decoder drops it).
+    EXPECT_EQ(probe("\xEF\xBB\xBF<!DOCTYPE html>" + body), "raw");
+    EXPECT_EQ(probe(" \xEF\xBB\xBF<!DOCTYPE html>" + body), "foreign"); // only at the very start
 }
 
 TEST(KvHtmlTokenizerTreeTest, FramesetsIgnoreWhatTheyCannotHold)
