@@ -78,6 +78,24 @@ TEST(KvHtmlTokenizerTreeTest, NoscriptInTheHead)
     EXPECT_EQ(probe("<head><noscript><style>p{}</style></noscript>"), "raw");
 }
 
+TEST(KvHtmlTokenizerTreeTest, TheHeadEndsAtTheFirstCharacterThatIsNotWhitespace)
+{
+    // A <noscript> still in the head is closed by <svg>, and </noscript> is then ignored; one in the body
+    // closes the svg.
+    const std::string rest = "<noscript><svg></noscript>";
+    EXPECT_EQ(probe("<head> \n" + rest, "script"), "foreign");
+    EXPECT_EQ(probe("<head>&#32;" + rest, "script"), "foreign"); // a reference to a space is a space
+    EXPECT_EQ(probe("<head>x" + rest, "script"), "raw");
+    EXPECT_EQ(probe("<head>&amp;" + rest, "script"), "raw");
+}
+
+TEST(KvHtmlTokenizerTreeTest, CdataHoldsCharactersNotReferences)
+{
+    // Any character but whitespace ends the chance of a frameset; in CDATA "&#32;" is five characters.
+    EXPECT_EQ(probe("<svg><![CDATA[&#32;]]></svg><frameset>"), "raw");
+    EXPECT_EQ(probe("<svg><![CDATA[ ]]></svg><frameset>"), "markup");
+}
+
 TEST(KvHtmlTokenizerTreeTest, QuirksModeKeepsAParagraphOpenAroundATable)
 {
     // Outside quirks mode <table> closes the p, so </span> reaches the span and closes the math.
@@ -124,6 +142,7 @@ TEST(KvHtmlTokenizerTreeTest, SelectsTablesAndTemplates)
     EXPECT_EQ(probe("<template><td>"), "raw");
     EXPECT_EQ(probe("<table><template><tr>"), "raw");
     EXPECT_EQ(probe("<select><template>"), "raw");
+    EXPECT_EQ(probe("<template><tr><td><math></template>"), "raw"); // the template's end closes the math in it
 }
 
 TEST(KvHtmlTokenizerTreeTest, StartTagsBeyondTheOpenElementLimitOpenNothing)
