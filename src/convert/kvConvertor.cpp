@@ -7,37 +7,9 @@
 #include "kvRunContext.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <mutex>
 #include <vector>
 
-std::atomic<int> RunningConvertors{0};
-
 namespace {
-
-// The end of the last converter, for WaitUntilNoneRunning. Never destroyed: a worker thread that
-// outlives main may still signal it while the process exits.
-std::mutex &endLock()
-{
-    static auto *lock = new std::mutex;
-    return *lock;
-}
-
-std::condition_variable &endSignal()
-{
-    static auto *signal = new std::condition_variable;
-    return *signal;
-}
-
-// One converter fewer in RunningConvertors; the last one wakes whoever waits for the end. The lock
-// is taken after the count has changed, so a waiter between its test and its wait is not missed.
-void countOneEnded()
-{
-    if (--RunningConvertors > 0)
-        return;
-    std::lock_guard guard(endLock());
-    endSignal().notify_all();
-}
 
 // The relative target name of a web address: the text after the scheme's ':' with every separator
 // and colon made an underscore (http://srv/dir/page.htm gives __srv_dir_page.htm).
@@ -53,15 +25,12 @@ QString webAddressName(const QString &address)
 } // namespace
 
 TkvConvertor::TkvConvertor(TkvBatch *batch) : TkvWorkBase(batch)
-{
-    std::lock_guard guard(batch->NodesLock());
-    ++RunningConvertors;
-}
+{}
 
 TkvConvertor::~TkvConvertor()
 {
     if (counted.exchange(false))
-        countOneEnded(); // created but never run
+        context->Ended(); // joined but never run
     // Let go of the rest of the chain one member at a time, not by nested destructors.
     std::shared_ptr<TkvConvertor> next = std::move(NextConvertor);
     while (next && next.use_count() == 1) {
@@ -77,15 +46,9 @@ const TkvConvertorClass &TkvConvertor::Class()
     return plain;
 }
 
-bool TkvConvertor::WaitUntilNoneRunning(std::chrono::milliseconds timeout)
-{
-    std::unique_lock wait(endLock());
-    return endSignal().wait_for(wait, timeout, [] { return RunningConvertors.load() <= 0; });
-}
-
 std::shared_ptr<TkvConvertor> TkvConvertor::CreateChain(TkvBatch *batch, const QString &targetDir,
                                                         const TkvNodeEvent &resultCallback,
-                                                        std::shared_ptr<const TkvRunContext> context)
+                                                        std::shared_ptr<TkvRunContext> context)
 {
     if (!context)
         context = std::make_shared<TkvRunContext>(TkvRunOptions());
@@ -95,8 +58,15 @@ std::shared_ptr<TkvConvertor> TkvConvertor::CreateChain(TkvBatch *batch, const Q
     std::shared_ptr<TkvConvertor> head =
         convertorClass.Create(batch, context->Options.Integer(TkvOption::ThreadsCount), resultCallback);
     for (TkvConvertor *member = head.get(); member; member = member->NextConvertor.get())
-        member->context = context;
+        member->join(context);
     return head;
+}
+
+void TkvConvertor::join(std::shared_ptr<TkvRunContext> runContext)
+{
+    context = std::move(runContext);
+    context->Joined();
+    counted = true;
 }
 
 const TkvRunOptions &TkvConvertor::Options() const
@@ -136,14 +106,6 @@ void TkvConvertor::Stop()
         (*it)->Terminate();
 }
 
-void TkvConvertor::SetOnFinish(const TkvEvent &handler, TkvMainThreadInvoker *mainThread)
-{
-    for (TkvConvertor *member = this; member; member = member->NextConvertor.get()) {
-        member->onFinish = handler;
-        member->invoker = mainThread;
-    }
-}
-
 void TkvConvertor::ProcessEntry()
 {
     TkvNode &node = *CurrentEntry;
@@ -177,19 +139,9 @@ QString TkvConvertor::AdjustTargetName(const QString &path)
 
 void TkvConvertor::DoTerminate()
 {
-    if (onFinish) {
-        try {
-            if (invoker)
-                invoker->Invoke(onFinish);
-            else
-                onFinish();
-        } catch (...) {
-            // an error in the handler must not end the process from a worker thread
-        }
-    }
-    // The last access to anything shared: once the count is zero the owner may free the job.
+    // The last access to anything shared: once the context's count is zero the run may free the job.
     if (counted.exchange(false))
-        countOneEnded();
+        context->Ended();
 }
 
 QString TkvConvertor::ComputeTargetPath(TkvBatch &batch, TkvNode &node)

@@ -1,15 +1,12 @@
 #pragma once
 
 #include "kvConvertorClass.h"
-#include "kvMainThreadInvoker.h"
 #include "kvNode.h"
 #include "kvWorkBase.h"
 
 #include <QString>
 
 #include <atomic>
-#include <chrono>
-#include <functional>
 #include <memory>
 
 class TkvBatch;
@@ -17,48 +14,40 @@ class TkvRunContext;
 class TkvRunOptions;
 struct TkvEngineParts;
 
-/// The type of OnFinish: a call without arguments or result.
-using TkvEvent = std::function<void()>;
-
-/// Converters of the current run whose run has not yet ended: a converter counts from its creation
-/// until its run has ended (OnFinish included), or until it is destroyed without having run. The
-/// windowless run waits for this to reach zero; when it does, no converter touches its job again.
-extern std::atomic<int> RunningConvertors;
-
-/// One converter thread of a chain. Each takes entries from the job's queue (TkvWorkBase's loop),
-/// calls Convert and then ResultCallback for each, and at the end of its run calls OnFinish on the
-/// main thread. The chain is linked head to tail through NextConvertor, which owns the next member,
-/// and each running member owns itself, so every member stays valid until the whole chain has ended
-/// and its owner has let go of the head: Stop on a partly ended chain is safe.
+/// One converter thread of a chain. Each takes entries from the job's queue (TkvWorkBase's loop) and
+/// calls Convert and then ResultCallback for each. The chain is linked head to tail through
+/// NextConvertor, which owns the next member, and each running member owns itself, so every member
+/// stays valid until the whole chain has ended and its owner has let go of the head: Stop on a
+/// partly ended chain is safe.
 ///
-/// Use: CreateChain (suspended chain), SetOnFinish (optional), Start; Stop to end early (no file in
-/// progress is interrupted; a member waiting for an entry still takes the next one).
+/// Every member shares the run's context: it reads its options and the engine's parts from there
+/// (never from the store), and counts itself there from joining the chain until its run has ended, so
+/// the run learns when the whole chain is over.
+///
+/// Use: CreateChain (suspended chain), Start; Stop to end early (no file in progress is interrupted;
+/// a member waiting for an entry still takes the next one).
 ///
 /// The product's converter overrides Convert and calls ComputeTargetPath and PostProcess from it.
 ///
-/// Thread safety: CreateChain, SetOnFinish, Start and Stop on the main thread; Convert,
-/// ComputeTargetPath, PostProcess and ResultCallback on the worker threads, several at once.
+/// Thread safety: CreateChain, Start and Stop on the main thread; Convert, ComputeTargetPath,
+/// PostProcess and ResultCallback on the worker threads, several at once.
 class TkvConvertor : public TkvWorkBase
 {
 public:
-    /// A suspended converter, counted in RunningConvertors. REQUIRES: `batch` is not null and
-    /// outlives the converter's run.
+    /// A suspended converter of no run yet. REQUIRES: `batch` is not null and outlives the converter's
+    /// run.
     explicit TkvConvertor(TkvBatch *batch);
     ~TkvConvertor() override;
 
     /// Builds a suspended chain for `batch`: sets the job's TargetDir to UrlToPath(targetDir) and creates
     /// ThreadsCount members (at least one) through the options' ConverterClass (TkvConvertor's own
-    /// class when there is none); every member reads its options and the engine's parts from `context`
-    /// (null: a context with default options and no shared parts).
+    /// class when there is none); every member joins `context` (null: a context with default options
+    /// and no shared parts), counting there until its run has ended.
     static std::shared_ptr<TkvConvertor> CreateChain(TkvBatch *batch, const QString &targetDir,
                                                      const TkvNodeEvent &resultCallback,
-                                                     std::shared_ptr<const TkvRunContext> context);
+                                                     std::shared_ptr<TkvRunContext> context);
     /// The class of plain TkvConvertor objects.
     static const TkvConvertorClass &Class();
-    /// Waits until RunningConvertors is zero, at most `timeout`; true when it is zero. The converter
-    /// that brings the count to zero wakes the waiter at once. Any thread.
-    static bool WaitUntilNoneRunning(std::chrono::milliseconds timeout);
-
     /// The rest of chain creation, called by the converter class right after construction: stores the
     /// callback, sets ChainCount to max(1, chainCount) and, when chainCount > 1, creates the next
     /// member through the same converter class with chainCount - 1.
@@ -68,10 +57,6 @@ public:
     void Start();
     /// Sets the terminated flag of every member, from the tail back to the head.
     void Stop();
-    /// Writes OnFinish (and the invoker that takes it to the main thread; null: call it directly on
-    /// the worker's thread) on this converter and every later one. REQUIRES: before Start.
-    void SetOnFinish(const TkvEvent &handler, TkvMainThreadInvoker *invoker = nullptr);
-    const TkvEvent &OnFinish() const { return onFinish; }
 
     TkvNodeEvent ResultCallback;
     std::shared_ptr<TkvConvertor> NextConvertor; ///< the next member; null for the tail
@@ -108,12 +93,13 @@ protected:
     virtual void Convert(TkvBatch &batch, TkvNode &node);
     /// Last hook on a computed target path; the base version returns it unchanged.
     virtual QString AdjustTargetName(const QString &path);
-    /// OnFinish on the main thread (waiting for it), then RunningConvertors - 1.
+    /// The converter's last act: it no longer counts in the run's context.
     void DoTerminate() override;
 
 private:
-    std::shared_ptr<const TkvRunContext> context;
-    TkvEvent onFinish;
-    TkvMainThreadInvoker *invoker = nullptr;
-    std::atomic<bool> counted{true}; // still included in RunningConvertors
+    /// Joins `context`, counting there until the run ends.
+    void join(std::shared_ptr<TkvRunContext> runContext);
+
+    std::shared_ptr<TkvRunContext> context;
+    std::atomic<bool> counted{false}; // included in the context's count
 };

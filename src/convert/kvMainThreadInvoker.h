@@ -2,23 +2,14 @@
 
 #include <functional>
 
-/// Hands a call to the program's main thread and waits until it has returned. Converters use it to run
-/// OnFinish where the window's state lives.
+/// Hands a call to the program's main thread without waiting for it. A run uses it to take its end
+/// from the converter that ends last to where the window's state lives.
 ///
-/// Thread safety: Invoke may be called from any thread, by several at once.
+/// Thread safety: Post may be called from any thread, by several at once.
 class TkvMainThreadInvoker
 {
 public:
     virtual ~TkvMainThreadInvoker() = default;
-    /// Runs `call` on the main thread and returns after it has returned. Called on the main thread
-    /// itself, it runs `call` directly (a queued call would deadlock).
-    virtual void Invoke(const std::function<void()> &call) = 0;
-};
-
-/// The Qt implementation: a blocking queued call into the QCoreApplication's thread, which must be
-/// running its event loop while converters end. Without an application object the call runs directly.
-class TkvQtMainThreadInvoker : public TkvMainThreadInvoker
-{
-public:
-    void Invoke(const std::function<void()> &call) override;
+    /// Queues `call` to run on the main thread and returns at once.
+    virtual void Post(std::function<void()> call) = 0;
 };

@@ -102,27 +102,6 @@ bool TkvResourceCache::SeenBefore(const QString &url)
     return false;
 }
 
-void TkvResourceCache::Clear()
-{
-    std::lock_guard lock(mutex);
-    entries.clear();
-    order.clear();
-    used = 0;
-    seen = {};
-}
-
-void TkvResourceCache::ClearWebAddresses()
-{
-    std::lock_guard lock(mutex);
-    for (auto it = entries.begin(); it != entries.end();) {
-        auto next = std::next(it);
-        if (it->second.part->fileSize < 0)
-            eraseLocked(it);
-        it = next;
-    }
-    seen = {};
-}
-
 qint64 TkvResourceCache::UsedBytes() const
 {
     std::lock_guard lock(mutex);

@@ -39,7 +39,8 @@ private:
 /// A run's cache of fetched resources, shared by every worker of the run, keyed by canonical URL,
 /// bounded in memory with least-recently-used eviction. An entry for a file: URL is returned only while the file's
 /// size and modification time equal those it was read with (the file is stat'ed on every lookup);
-/// entries for web addresses live until evicted, ClearWebAddresses() or Clear().
+/// entries for web addresses live until evicted: a run has a cache of its own, so a new run fetches
+/// every web resource again.
 ///
 /// Admission: most pages of a site have resources of their own (a photo, a chart) next to the few
 /// that every page shares. Caching the former would only push the shared ones out and hold memory
@@ -63,16 +64,11 @@ public:
     /// shared. A part larger than the bound is returned but not kept. REQUIRES: part != nullptr.
     std::shared_ptr<const TkvCachedPart> Insert(std::shared_ptr<TkvCachedPart> part);
 
-    /// Records a request for `url` and tells whether it was requested before (since the last Clear).
+    /// Records a request for `url` and tells whether it was requested before.
     /// The record keeps hashes of the last 65,536 distinct addresses at most; a collision only
     /// admits a part one request early.
     bool SeenBefore(const QString &url);
 
-    /// Drops every entry and the record of requests.
-    void Clear();
-    /// Drops the entries of web addresses (and the record of requests), keeping files, which are
-    /// checked against their stamp on every use: a new run fetches every web resource again.
-    void ClearWebAddresses();
     qint64 MaxBytes() const { return maxBytes; }
     qint64 UsedBytes() const;
     int Count() const;

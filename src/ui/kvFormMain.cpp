@@ -1,21 +1,19 @@
 #include "kvFormMain.h"
 
-#include "kvBatch.h"
-#include "kvConvertor.h"
 #include "kvDialogSeam.h"
-#include "kvEngineParts.h"
 #include "kvFormCfg.h"
 #include "kvInfo.h"
 #include "kvPath.h"
 #include "kvProject.h"
 #include "kvResultModel.h"
+#include "kvRun.h"
+#include "kvRunView.h"
 #include "kvUiChooser.h"
 #include "kvWeb2ArcAbout.h"
 #include "kvWindowInvoker.h"
 
 #include <QAction>
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -37,14 +35,13 @@ TkvFrmMain::TkvFrmMain(std::unique_ptr<TkvDialogSeam> seam, QWidget *parent) : T
     chooser = std::make_unique<TkvUiChooser>(std::move(seam));
     model = new TkvResultModel(this);
     invoker = std::make_unique<TkvWindowInvoker>(this);
-    engineParts = std::make_shared<TkvEngineParts>();
     daemonTimer = new QTimer(this);
     daemonTimer->setSingleShot(true);
     connect(daemonTimer, &QTimer::timeout, this, [this] { guarded([this] { AutoRun(); }); });
-    retireTimer = new QTimer(this);
-    retireTimer->setSingleShot(true);
-    retireTimer->setInterval(20);
-    connect(retireTimer, &QTimer::timeout, this, &TkvFrmMain::releaseRetired);
+    dropTimer = new QTimer(this);
+    dropTimer->setSingleShot(true);
+    dropTimer->setInterval(0);
+    connect(dropTimer, &QTimer::timeout, this, [this] { dropped.reset(); });
 
     createActions();
     auto *layout = new QVBoxLayout(this);
@@ -77,24 +74,12 @@ TkvFrmMain::TkvFrmMain(std::unique_ptr<TkvDialogSeam> seam, QWidget *parent) : T
 
 TkvFrmMain::~TkvFrmMain()
 {
-    // FormDestroy. A window destroyed during a run (not through close, which waits for the run) first
-    // stops the chain and lets its members end without it, so the job outlives every converter.
+    // FormDestroy. A window destroyed during a run (not through close, which waits for the run) stops
+    // the run and waits for its converters, which never wait for this window; the end they would post
+    // is dropped.
     invoker->Detach();
-    if (running || RunningConvertors.load() > 0) {
-        if (Batch)
-            Batch->Terminate();
-        if (Convertor)
-            Convertor->Stop();
-        while (RunningConvertors.load() > 0) {
-            QCoreApplication::removePostedEvents(this, QEvent::MetaCall); // frees finishes queued to us
-            TkvConvertor::WaitUntilNoneRunning(std::chrono::milliseconds(10)); // woken by the last one
-        }
-    }
-    Convertor.reset();
-    // The job goes first (its search thread is ended and joined), then the retired ones.
-    Batch = nullptr;
-    batchOwner.reset();
-    retired.clear();
+    view.reset();
+    dropped.reset();
     if (Project && Project->Chooser == chooser.get())
         Project->Chooser = nullptr;
     if (kvFrmMain == this)
@@ -145,8 +130,8 @@ void TkvFrmMain::SetDefaultTarget(const QString &folder)
 void TkvFrmMain::AddSourceFile(const QString &path)
 {
     SetDefaultTarget(TkvPath::FolderPart(path));
-    if (Batch)
-        Batch->AddSingleFile(path);
+    if (view)
+        view->Run().AddSingleFile(path);
 }
 
 void TkvFrmMain::bSourceClick()

@@ -21,28 +21,27 @@ class QToolBar;
 class QToolButton;
 class QTreeView;
 class TkvBatch;
-class TkvConvertor;
-struct TkvEngineParts;
 class TkvResultModel;
+class TkvRunView;
 class TkvUiChooser;
 class TkvWindowInvoker;
-struct TkvNode;
 
 /// The main window: source and target rows, the tool bar with the project and information commands,
 /// and the result list over the current batch job, with the run control (Search, Convert, Start,
 /// Pause, Stop, the finish and the unattended end of a run).
 ///
 /// Creation binds eSource, cSubdir and eTarget to the options store, loads the start project, sets the
-/// caption and makes the store's chooser this window's. The window owns its batch job; the converter
-/// chain frees itself, and a job the window lets go of is destroyed only once no converter uses it.
+/// caption and makes the store's chooser this window's. The window owns the run it shows (a TkvRun,
+/// through a TkvRunView): Search makes a new one, Convert starts its converters, and the run tells
+/// the window when they have all ended.
 ///
 /// During a run (from Convert until the last converter's finish) the commands that would replace the
 /// batch job or the project (Files, Browse Files, a drop onto the list, a dropped project, Open, a
 /// recent project, New, Config) are disabled or refused, and the status bar says why. Closing the
 /// window during a run stops the run and closes when it has ended.
 ///
-/// Thread rules: every member runs on the window thread, except the two callbacks handed to the batch
-/// job and the chain, which only queue row updates into the result model.
+/// Thread rules: every member runs on the window thread; the run's reports from its threads only queue
+/// row updates into the result model, and its end comes as a queued call.
 ///
 /// REQUIRES: the global `Project` exists for the window's whole life; `Info` may be null.
 class TkvFrmMain : public TkvFrmBase
@@ -85,17 +84,18 @@ public:
             *aPause = nullptr;
 
     // ---- state ----
-    TkvBatch *Batch = nullptr; ///< the current job, owned (see batchOwner)
-    int PendingFinishes = 0;
-    bool StoppedByUser = false;
     bool Shown = false;
-    /// The marker Stop leaves until the finish is handled (the Stop action's tag): 1 drops the job then.
-    int StopTag = 0;
 
     TkvResultModel *Model() const { return model; }
     TkvUiChooser *Chooser() const { return chooser.get(); }
-    /// True from Convert until the last converter's finish.
+    /// True from Convert until the run's end has been handled.
     bool IsRunning() const { return running; }
+    /// The job of the run the list shows; null when there is none (none yet, or dropped by Stop).
+    TkvBatch *Job() const;
+    /// Converters of the current run that have not ended yet.
+    int ConvertorsRunning() const;
+    /// True after Stop until the next Convert: an unattended window then stays open and repeats nothing.
+    bool StoppedByUser() const { return stoppedByUser; }
 
     /// Hands the bound controls to the options store.
     virtual void BindWindowControls();
@@ -168,10 +168,9 @@ private:
     void setRunning(bool on);
     bool search(); ///< Search; false when it could not start (the caller then does not convert)
     bool cleanTarget();
-    void entryAdded(quint64 generation, TkvNode &entry);
-    void entryDone(quint64 generation, TkvNode &entry);
-    void retireBatch();
-    void releaseRetired();
+    /// Lets go of the run the list shows; it is freed once the event loop is back, since its end may be
+    /// what is being handled now.
+    void dropRun();
     void focusControl(QWidget *control);
     /// Runs `command`; an exception that leaves it goes to the application's error handler.
     void guarded(const std::function<void()> &command);
@@ -181,12 +180,12 @@ private:
     TkvResultModel *model = nullptr;
     std::unique_ptr<TkvUiChooser> chooser;
     std::unique_ptr<TkvWindowInvoker> invoker;
-    std::unique_ptr<TkvBatch> batchOwner;
-    std::vector<std::unique_ptr<TkvBatch>> retired; ///< jobs let go of, freed once no converter runs
-    std::shared_ptr<TkvConvertor> Convertor;        ///< head of the last chain (not the chain's owner)
-    std::shared_ptr<TkvEngineParts> engineParts;    ///< the engine's caches, kept from run to run
+    std::unique_ptr<TkvRunView> view;    ///< the run the list shows
+    std::unique_ptr<TkvRunView> dropped; ///< a run let go of, freed from the event loop
     QTimer *daemonTimer = nullptr;
-    QTimer *retireTimer = nullptr;
+    QTimer *dropTimer = nullptr;
+    bool stoppedByUser = false;
+    bool dropAfterRun = false; ///< Stop was asked: the run's job goes when its end is handled
     QLabel *eSourceLabel = nullptr;
     QLabel *eTargetLabel = nullptr;
     bool running = false;

@@ -1,19 +1,16 @@
-// Run control and result list of the main window: Search, Convert, Start, Pause, Stop, the finish of
-// each converter, the unattended end of a run, and the list commands.
+// Run control and result list of the main window: Search, Convert, Start, Pause, Stop, the end of a
+// run, the unattended end of a run, and the list commands.
 #include "kvFormMain.h"
 
 #include "kvBatch.h"
-#include "kvConvertor.h"
-#include "kvEngineParts.h"
-#include "kvFileError.h"
 #include "kvFileName.h"
 #include "kvInfo.h"
-#include "kvMain.h"
 #include "kvOpener.h"
 #include "kvPath.h"
 #include "kvProject.h"
 #include "kvResultModel.h"
-#include "kvRunContext.h"
+#include "kvRun.h"
+#include "kvRunView.h"
 #include "kvUiChooser.h"
 #include "kvWindowInvoker.h"
 
@@ -21,7 +18,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -30,8 +26,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
-
-#include <cerrno>
 
 namespace {
 
@@ -42,52 +36,40 @@ QString withoutTrailingSlash(const QString &text)
 
 } // namespace
 
+namespace {
+
+TkvRunOptions projectOptions()
+{
+    return Project ? TkvRunOptions::Take(*Project) : TkvRunOptions();
+}
+
+} // namespace
+
 void TkvFrmMain::NewBatch()
 {
-    retireBatch();
-    const quint64 generation = model->Reset();
-    batchOwner = std::make_unique<TkvBatch>(Project ? TkvRunOptions::Take(*Project) : TkvRunOptions());
-    Batch = batchOwner.get();
-    Batch->OnNodeAdded = [this, generation](TkvBatch &, TkvNode &entry) { entryAdded(generation, entry); };
+    dropRun();
+    model->Reset();
+    view = std::make_unique<TkvRunView>(
+        *model, [this] { guarded([this] { OnFinish(); }); }, projectOptions(), invoker.get());
 }
 
-void TkvFrmMain::retireBatch()
+void TkvFrmMain::dropRun()
 {
-    if (!batchOwner)
+    if (!view)
         return;
-    Batch = nullptr;
-    batchOwner->Terminate();
-    retired.push_back(std::move(batchOwner));
-    releaseRetired();
+    view->Run().Job().Terminate(); // its search ends now, whenever the run is freed
+    dropped = std::move(view);
+    dropTimer->start();
 }
 
-void TkvFrmMain::releaseRetired()
+TkvBatch *TkvFrmMain::Job() const
 {
-    // A converter counts itself in RunningConvertors until after its finish has been handled and may
-    // touch its job until then, so a job is freed only once no converter runs; until then it waits here
-    // and the check is repeated from a timer.
-    if (retired.empty())
-        return;
-    if (RunningConvertors.load() > 0) {
-        retireTimer->start();
-        return;
-    }
-    try {
-        retired.clear();
-    } catch (...) {
-        // Errors while a job is destroyed are of no interest to anyone.
-    }
+    return view ? &view->Run().Job() : nullptr;
 }
 
-void TkvFrmMain::entryAdded(quint64 generation, TkvNode &entry)
+int TkvFrmMain::ConvertorsRunning() const
 {
-    model->PostAdded(generation, entry.Index, entry.FileName);
-}
-
-void TkvFrmMain::entryDone(quint64 generation, TkvNode &entry)
-{
-    // Runs on the worker that has just finished this entry: it alone writes Status and Message.
-    model->PostDone(generation, entry.Index, entry.Status, entry.FileName, entry.Message);
+    return view ? view->Run().ConvertorsRunning() : 0;
 }
 
 bool TkvFrmMain::search()
@@ -99,18 +81,16 @@ bool TkvFrmMain::search()
         return false;
     }
     NewBatch();
-    // Pages on the web may have changed since the last search; cached files are checked on every use.
-    engineParts->ResourceCache.ClearWebAddresses();
     if (source.startsWith(QLatin1String("http"))) {
         AddSourceFile(source);
         return true;
     }
     try {
-        Batch->StartSearch(source, eTarget->text(), cSubdir->isChecked());
+        view->Run().Search(source, eTarget->text(), cSubdir->isChecked());
     } catch (...) {
         // A job whose search never started would keep its workers waiting for entries that never come:
         // it is dropped, so the next Convert searches again.
-        retireBatch();
+        dropRun();
         throw;
     }
     return true;
@@ -161,31 +141,24 @@ void TkvFrmMain::aConvertExecute()
     }
     if (Project)
         Project->StoreOptions(false);
-    if (!Batch && !search())
+    if (!view && !search())
         return;
-    if (Batch && Batch->IsDrained() && !search())
+    if (view && view->Run().Job().IsDrained() && !search())
         return;
-    if (!Batch)
+    if (!view)
         return;
 
+    // The converters start now; their end reaches OnFinish through the event loop, after this returns.
+    view->Run().Convert(projectOptions(), target);
     aConvert->setEnabled(false);
     aSearchConvert->setEnabled(false);
     aSearch->setEnabled(false);
-    const quint64 generation = model->Generation();
-    Convertor = TkvConvertor::CreateChain(
-        Batch, target, [this, generation](TkvBatch &, TkvNode &entry) { entryDone(generation, entry); },
-        std::make_shared<TkvRunContext>(Project ? TkvRunOptions::Take(*Project) : TkvRunOptions(), engineParts));
-    PendingFinishes = Convertor->ChainCount;
-    Convertor->SetOnFinish([this] { guarded([this] { OnFinish(); }); }, invoker.get());
     aStop->setEnabled(true);
     carry(bCreate, aPause);
     aPause->setEnabled(true);
     carry(bSearchConvert, aStop);
     setRunning(true);
-    Convertor->Start();
-    if (Info)
-        Info->AddCounter(QStringLiteral("C"), 1);
-    StoppedByUser = false;
+    stoppedByUser = false;
 }
 
 void TkvFrmMain::aSearchConvertExecute()
@@ -200,9 +173,8 @@ void TkvFrmMain::aPauseExecute()
         return;
     aPause->setEnabled(false);
     aStop->setEnabled(false);
-    if (Convertor)
-        Convertor->Stop();
-    StopTag = 0;
+    view->Run().Pause();
+    dropAfterRun = false;
     StatusBar->showMessage(QStringLiteral("Pausing: the files in progress are finished first."));
 }
 
@@ -210,48 +182,32 @@ void TkvFrmMain::aStopExecute()
 {
     if (!running)
         return;
-    StoppedByUser = true;
+    stoppedByUser = true;
     aPause->setEnabled(false);
     aStop->setEnabled(false);
-    if (Batch)
-        Batch->Terminate();
-    if (Convertor)
-        Convertor->Stop();
-    StopTag = 1;
+    view->Run().Stop();
+    dropAfterRun = true;
     StatusBar->showMessage(QStringLiteral("Stopping: the files in progress are finished first."));
 }
 
 void TkvFrmMain::OnFinish()
 {
-    if (--PendingFinishes >= 1)
-        return;
-    model->Flush(); // every converter has reported its last entry before its finish
+    // The run has counted its numbers and sent its failure report; every converter has reported its
+    // last entry before it ended.
+    model->Flush();
     carry(bCreate, aConvert);
     aConvert->setEnabled(true);
     carry(bSearchConvert, aSearchConvert);
     aSearchConvert->setEnabled(true);
     aSearch->setEnabled(true);
     setRunning(false);
-    Convertor.reset();
-    if (Batch) {
-        if (Info) {
-            Info->AddCounter(QStringLiteral("A"), Batch->NodeCount());
-            Info->AddCounter(QStringLiteral("S"), Batch->Successes);
-            Info->AddCounter(QStringLiteral("F"), Batch->Failures);
-        }
-        if (Batch->Failures > 0 && Info) {
-            QStringList errors;
-            {
-                std::lock_guard guard(Batch->NodesLock());
-                errors = Batch->Errors;
-            }
-            Info->OpenLink(QString(), TkvMain::FailureAction(errors), QString());
-        }
-        StatusBar->showMessage(QStringLiteral("%1 converted, %2 failed.").arg(Batch->Successes).arg(Batch->Failures));
+    if (view) {
+        const TkvBatch &job = view->Run().Job();
+        StatusBar->showMessage(QStringLiteral("%1 converted, %2 failed.").arg(job.Successes).arg(job.Failures));
     }
-    if (StopTag == 1) {
-        retireBatch();
-        StopTag = 0;
+    if (dropAfterRun) {
+        dropRun();
+        dropAfterRun = false;
     }
     if (closeAfterRun) {
         close();
@@ -297,7 +253,7 @@ void TkvFrmMain::AfterRun()
         close();
         return;
     }
-    if (StoppedByUser)
+    if (stoppedByUser)
         return;
     // The next run starts from the event loop: the window stays responsive while it waits.
     daemonTimer->start(daemon);
@@ -312,16 +268,7 @@ bool TkvFrmMain::DaemonWaiting() const
 void TkvFrmMain::SaveListToFile(const QString &path)
 {
     model->Flush();
-    const QByteArray bytes = model->ListText().toUtf8();
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        const int error = errno;
-        throw TkvFileError::FromErrno("create", path, error ? error : EIO);
-    }
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        const int error = errno;
-        throw TkvFileError::FromErrno("write", path, error ? error : EIO);
-    }
+    TkvRun::WriteLog(path, model->ListLines());
 }
 
 void TkvFrmMain::ExportList1Click()
@@ -377,7 +324,7 @@ void TkvFrmMain::OpenSource1Click()
 void TkvFrmMain::closeEvent(QCloseEvent *event)
 {
     if (running) {
-        // The workers need this window for their finish: stop them, and close once they have ended.
+        // The run tells this window when it has ended: stop it, and close then.
         closeAfterRun = true;
         aStopExecute();
         event->ignore();

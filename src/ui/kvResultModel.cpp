@@ -1,5 +1,7 @@
 #include "kvResultModel.h"
 
+#include "kvRun.h"
+
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -129,24 +131,13 @@ void TkvResultModel::Flush()
     emit Flushed();
 }
 
-QString TkvResultModel::StatusWord(int status)
+QStringList TkvResultModel::ListLines() const
 {
-    switch (status) {
-    case 1:
-        return QStringLiteral("Success");
-    case 2:
-        return QStringLiteral("Failure");
-    default:
-        return QStringLiteral("Running");
-    }
-}
-
-QString TkvResultModel::ListText() const
-{
-    QString text;
+    QStringList lines;
+    lines.reserve(qsizetype(rows.size()));
     for (const Row &row : rows)
-        text += QStringLiteral("[%1] => %2 => %3\r\n").arg(StatusWord(row.Status), row.FileName, row.Result());
-    return text;
+        lines.append(TkvRun::ListLine(row.Status, row.FileName, row.Result()));
+    return lines;
 }
 
 int TkvResultModel::rowCount(const QModelIndex &parent) const
@@ -169,7 +160,7 @@ QVariant TkvResultModel::data(const QModelIndex &index, int role) const
         if (role == Qt::DecorationRole)
             return icons[row.Status >= 0 && row.Status <= 2 ? row.Status : 0];
         if (role == Qt::ToolTipRole)
-            return StatusWord(row.Status);
+            return TkvRun::StatusWord(row.Status);
         break;
     case 1:
         if (role == Qt::DisplayRole || role == Qt::ToolTipRole)

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QIcon>
+#include <QStringList>
 #include <QTimer>
 
 #include <mutex>
@@ -50,10 +51,8 @@ public:
     /// Applies everything queued so far.
     void Flush();
     const Row &RowAt(int row) const { return rows[static_cast<size_t>(row)]; }
-    /// "Success" for status 1, "Failure" for 2, "Running" otherwise.
-    static QString StatusWord(int status);
-    /// One "[status] => file => result" line per row, in row order, each followed by CR LF.
-    QString ListText() const;
+    /// One "[status] => file => result" line per row (TkvRun::ListLine), in row order.
+    QStringList ListLines() const;
     /// Milliseconds between the first queued update and the batch that applies it.
     void SetBatchInterval(int ms) { timer.setInterval(ms); }
 

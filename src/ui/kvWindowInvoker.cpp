@@ -1,17 +1,11 @@
 #include "kvWindowInvoker.h"
 
 #include <QMetaObject>
-#include <QThread>
 
-void TkvWindowInvoker::Invoke(const std::function<void()> &call)
+void TkvWindowInvoker::Post(std::function<void()> call)
 {
     QObject *target = window.data();
     if (!target || detached)
         return;
-    if (QThread::currentThread() == target->thread()) {
-        call();
-        return;
-    }
-    QMetaObject::invokeMethod(
-        target, [&call] { call(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(target, std::move(call), Qt::QueuedConnection);
 }

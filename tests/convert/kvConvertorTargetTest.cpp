@@ -137,11 +137,10 @@ TEST_F(KvConvertorTargetTest, PostProcessingFollowsOnlyASuccess)
 
     TkvBatch job;
     job.StartSearch(root + QStringLiteral("in/*.htm"), root + QStringLiteral("out"), false);
-    auto head = TkvConvertor::CreateChain(&job, root + QStringLiteral("out"), {}, RunContextOf(project));
-    std::atomic<bool> finished{false};
-    head->SetOnFinish([&] { finished = true; });
+    auto context = RunContextOf(project);
+    auto head = TkvConvertor::CreateChain(&job, root + QStringLiteral("out"), {}, context);
     head->Start();
-    ASSERT_TRUE(BatchWaitUntil([&] { return finished.load(); }));
+    ASSERT_TRUE(context->WaitUntilNoneRunning(std::chrono::seconds(30)));
     RecordingConvertor::Log = nullptr;
 
     EXPECT_TRUE(QFileInfo::exists(root + QStringLiteral("in/good.htm.old")));

@@ -3,9 +3,7 @@
 #include "RecordingConvertor.h"
 #include "batchTestProject.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -24,14 +22,8 @@ protected:
         root = dir.path() + u'/';
         RecordingConvertor::Log = &log;
         project->ConverterClass = &RecordingConvertor::Class();
-        ASSERT_EQ(RunningConvertors, 0);
     }
-    void TearDown() override
-    {
-        // Every test leaves its converters ended and released.
-        EXPECT_TRUE(BatchWaitUntil([] { return RunningConvertors == 0; }));
-        RecordingConvertor::Log = nullptr;
-    }
+    void TearDown() override { RecordingConvertor::Log = nullptr; }
 
     void makePages(int count, const QString &prefix = QStringLiteral("p"))
     {
@@ -39,17 +31,17 @@ protected:
             BatchWriteFile(root + QStringLiteral("in/%1%2.htm").arg(prefix).arg(i, 3, 10, QChar(u'0')));
     }
 
-    // Runs a whole chain over the job with OnFinish called directly on the workers; returns the
-    // number of OnFinish calls once RunningConvertors is back to 0.
+    // Runs a whole chain over the job; returns how often the context heard that every member had ended.
     int runChain(TkvBatch &batch, std::atomic<int> &results)
     {
-        std::atomic<int> finishes{0};
+        auto context = RunContextOf(project);
+        std::atomic<int> ends{0};
+        context->OnAllEnded = [&] { ++ends; };
         auto head = TkvConvertor::CreateChain(
-            &batch, root + QStringLiteral("out/"), [&](TkvBatch &, TkvNode &) { ++results; }, RunContextOf(project));
-        head->SetOnFinish([&] { ++finishes; });
+            &batch, root + QStringLiteral("out/"), [&](TkvBatch &, TkvNode &) { ++results; }, context);
         head->Start();
-        EXPECT_TRUE(BatchWaitUntil([] { return RunningConvertors == 0; }));
-        return finishes;
+        EXPECT_TRUE(context->WaitUntilNoneRunning(std::chrono::seconds(30)));
+        return ends;
     }
 
     QTemporaryDir dir;
@@ -77,20 +69,25 @@ TEST_F(KvConvertorTest, ChainSizeFollowsThreadsCount)
     TkvBatch batch;
     for (const char *value : {"", "0", "-3", "1", "many"}) {
         project->SetOption(QStringLiteral("ThreadsCount"), QString::fromLatin1(value));
-        auto head = TkvConvertor::CreateChain(&batch, root + QStringLiteral("out"), {}, RunContextOf(project));
+        auto context = RunContextOf(project);
+        auto head = TkvConvertor::CreateChain(&batch, root + QStringLiteral("out"), {}, context);
         EXPECT_EQ(chainLength(head), 1) << value;
         EXPECT_EQ(head->ChainCount, 1);
-        EXPECT_EQ(RunningConvertors, 1);
+        EXPECT_EQ(context->Running(), 1);
     }
     project->SetOption(QStringLiteral("ThreadsCount"), QStringLiteral("4"));
     std::vector<int> counts;
-    auto head = TkvConvertor::CreateChain(&batch, QStringLiteral("file:///out/x%20y"), {}, RunContextOf(project));
+    auto context = RunContextOf(project);
+    bool ended = false;
+    context->OnAllEnded = [&] { ended = true; };
+    auto head = TkvConvertor::CreateChain(&batch, QStringLiteral("file:///out/x%20y"), {}, context);
     EXPECT_EQ(chainLength(head, &counts), 4);
     EXPECT_EQ(counts, (std::vector<int>{4, 3, 2, 1}));
-    EXPECT_EQ(RunningConvertors, 4);
+    EXPECT_EQ(context->Running(), 4);
     EXPECT_EQ(batch.TargetDir, QStringLiteral("/out/x y"));
     head.reset(); // a chain that never ran counts no more once released
-    EXPECT_EQ(RunningConvertors, 0);
+    EXPECT_EQ(context->Running(), 0);
+    EXPECT_TRUE(ended);
 }
 
 TEST_F(KvConvertorTest, WithoutADescriptorClassThePlainConvertorIsBuilt)
@@ -100,12 +97,13 @@ TEST_F(KvConvertorTest, WithoutADescriptorClassThePlainConvertorIsBuilt)
     TkvBatch batch;
     batch.AddSingleFile(root + QStringLiteral("a.htm"));
     std::atomic<int> results{0};
+    auto context = RunContextOf(project);
     auto head = TkvConvertor::CreateChain(
-        &batch, root + QStringLiteral("out"), [&](TkvBatch &, TkvNode &) { ++results; }, RunContextOf(project));
+        &batch, root + QStringLiteral("out"), [&](TkvBatch &, TkvNode &) { ++results; }, context);
     EXPECT_EQ(dynamic_cast<RecordingConvertor *>(head.get()), nullptr);
     ASSERT_NE(head->NextConvertor, nullptr);
     head->Start();
-    EXPECT_TRUE(BatchWaitUntil([] { return RunningConvertors == 0; }));
+    EXPECT_TRUE(context->WaitUntilNoneRunning(std::chrono::seconds(30)));
     EXPECT_EQ(results, 1); // handed out, converted by the do-nothing base, reported
 }
 
@@ -120,8 +118,8 @@ TEST_F(KvConvertorTest, EveryEntryIsConvertedExactlyOnceWhileTheSearchRuns)
         TkvBatch batch;
         batch.StartSearch(root + QStringLiteral("in/*.htm"), root + QStringLiteral("out"), false);
         std::atomic<int> results{0};
-        const int finishes = runChain(batch, results); // starts while the search may still be running
-        EXPECT_EQ(finishes, QString::fromLatin1(threads).toInt());
+        const int ends = runChain(batch, results); // starts while the search may still be running
+        EXPECT_EQ(ends, 1);
         EXPECT_EQ(results, 120);
         EXPECT_EQ(batch.Successes, 120);
         std::vector<int> seen = log.converted;
@@ -150,15 +148,16 @@ TEST_F(KvConvertorTest, FailuresAndExceptionsAreReportedAndTheRunGoesOn)
     batch.StartSearch(root + QStringLiteral("in/*.htm"), root + QStringLiteral("out"), false);
     std::mutex statusLock;
     std::map<QString, int> statusAtCallback;
+    auto context = RunContextOf(project);
     auto head = TkvConvertor::CreateChain(
         &batch, root + QStringLiteral("out"),
         [&](TkvBatch &, TkvNode &node) {
             std::lock_guard guard(statusLock);
             statusAtCallback[TkvPath::NamePart(node.FileName)] = node.Status;
         },
-        RunContextOf(project));
+        context);
     head->Start();
-    ASSERT_TRUE(BatchWaitUntil([] { return RunningConvertors == 0; }));
+    ASSERT_TRUE(context->WaitUntilNoneRunning(std::chrono::seconds(30)));
     EXPECT_EQ(statusAtCallback,
               (std::map<QString, int>{{"fail.htm", 2}, {"ok1.htm", 1}, {"ok2.htm", 1}, {"throw.htm", 2}}));
     EXPECT_EQ(batch.Successes, 2);
@@ -205,9 +204,8 @@ TEST_F(KvConvertorTest, StopWhileEveryWorkerWaitsLetsEachTakeAtMostOneMoreEntry)
     project->SetOption(QStringLiteral("ThreadsCount"), QStringLiteral("4"));
     GatedBatch batch;
     batch.StartSearch(root + QStringLiteral("in/*.htm"), root + QStringLiteral("out"), false);
-    std::atomic<int> finishes{0};
-    auto head = TkvConvertor::CreateChain(&batch, root + QStringLiteral("out"), {}, RunContextOf(project));
-    head->SetOnFinish([&] { ++finishes; });
+    auto context = RunContextOf(project);
+    auto head = TkvConvertor::CreateChain(&batch, root + QStringLiteral("out"), {}, context);
     std::vector<const TkvConvertor *> members;
     for (TkvConvertor *member = head.get(); member; member = member->NextConvertor.get())
         members.push_back(member);
@@ -217,10 +215,11 @@ TEST_F(KvConvertorTest, StopWhileEveryWorkerWaitsLetsEachTakeAtMostOneMoreEntry)
     for (const TkvConvertor *member : members)
         EXPECT_TRUE(member->Terminated());
     batch.Open();
-    ASSERT_TRUE(BatchWaitUntil([] { return RunningConvertors == 0; }));
-    EXPECT_EQ(finishes, 4);
-    for (const TkvConvertor *member : members)
+    ASSERT_TRUE(context->WaitUntilNoneRunning(std::chrono::seconds(30)));
+    for (const TkvConvertor *member : members) {
+        EXPECT_TRUE(BatchWaitUntil([member] { return member->Finished(); }));
         EXPECT_LE(log.CountBy(member), 1);
+    }
     batch.WaitFor();
     EXPECT_LE(int(log.converted.size()), 4);
     EXPECT_EQ(batch.NodeCount(), 12); // the rest stays queued for a later run
@@ -235,44 +234,14 @@ TEST_F(KvConvertorTest, StopAndReleaseAfterSomeMembersHaveEnded)
     for (int i = 0; i < 6; ++i)
         batch.AddFile(root + QStringLiteral("fail%1.htm").arg(i));
     batch.AddSingleFile(root + QStringLiteral("fail-last.htm"));
-    std::atomic<int> finishes{0};
-    auto head = TkvConvertor::CreateChain(&batch, root + QStringLiteral("out"), {}, RunContextOf(project));
-    head->SetOnFinish([&] { ++finishes; });
+    auto context = RunContextOf(project);
+    auto head = TkvConvertor::CreateChain(&batch, root + QStringLiteral("out"), {}, context);
     head->Start();
     // One member holds the waiting entry; the other three drain the queue and end.
-    ASSERT_TRUE(BatchWaitUntil([&] { return finishes == 3; }));
-    EXPECT_EQ(RunningConvertors, 1);
+    ASSERT_TRUE(BatchWaitUntil([&] { return context->Running() == 1; }));
     head->Stop(); // touches ended members: they must still be valid
     head.reset(); // the owner lets go while one member still runs
     log.OpenGate();
-    ASSERT_TRUE(BatchWaitUntil([] { return RunningConvertors == 0; }));
-    EXPECT_EQ(finishes, 4);
+    ASSERT_TRUE(context->WaitUntilNoneRunning(std::chrono::seconds(30)));
     EXPECT_EQ(batch.Failures, 7);
-}
-
-TEST_F(KvConvertorTest, OnFinishRunsOnTheMainThreadOncePerConvertor)
-{
-    makePages(8);
-    project->SetOption(QStringLiteral("ThreadsCount"), QStringLiteral("3"));
-    TkvBatch batch;
-    batch.StartSearch(root + QStringLiteral("in/*.htm"), root + QStringLiteral("out"), false);
-    TkvQtMainThreadInvoker invoker;
-    int finishes = 0; // main thread only
-    bool allOnMainThread = true;
-    auto head = TkvConvertor::CreateChain(&batch, root + QStringLiteral("out"), {}, RunContextOf(project));
-    head->SetOnFinish(
-        [&] {
-            ++finishes;
-            allOnMainThread = allOnMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
-        },
-        &invoker);
-    head->Start();
-    // Serve the hand-offs the way the window's event loop does.
-    EXPECT_TRUE(BatchWaitUntil([&] {
-        QCoreApplication::processEvents();
-        return finishes == 3;
-    }));
-    EXPECT_TRUE(allOnMainThread);
-    EXPECT_TRUE(BatchWaitUntil([] { return RunningConvertors == 0; }));
-    EXPECT_EQ(batch.Successes, 8);
 }

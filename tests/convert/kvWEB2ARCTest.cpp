@@ -80,13 +80,13 @@ TEST_F(KvWEB2ARCTest, RunConvertsEveryPageIntoAnArchiveHoldingItsResources)
 
     runner.Run();
 
-    EXPECT_EQ(QSet<QString>(runner.Results.cbegin(), runner.Results.cend()),
+    const QStringList results = runner.Results();
+    EXPECT_EQ(QSet<QString>(results.cbegin(), results.cend()),
               (QSet<QString>{QStringLiteral("Success => %1 => %2")
                                  .arg(Src(QStringLiteral("index.htm")), Dst(QStringLiteral("index.mht"))),
                              QStringLiteral("Success => %1 => %2")
                                  .arg(Src(QStringLiteral("sub/page.html")), Dst(QStringLiteral("sub/page.mht")))}));
-    EXPECT_EQ(runner.Batch->Successes, 2);
-    EXPECT_EQ(RunningConvertors.load(), 0);
+    EXPECT_EQ(runner.Batch()->Successes, 2);
     const TMimeReadMessage m = ReadArchive(Dst(QStringLiteral("sub/page.mht")));
     ASSERT_GE(m.parts.size(), 2u);
     EXPECT_EQ(m.parts[0].contentType, "text/html");
@@ -110,12 +110,12 @@ TEST_F(KvWEB2ARCTest, CharsetOptionRelabelsThePageAndAnUnknownOneFailsTheEntry)
     project->SetOption(QStringLiteral("RenameSource"), QStringLiteral(".done"));
     TkvMain second;
     second.Run();
-    ASSERT_EQ(second.Results.size(), 1);
-    ASSERT_EQ(second.Batch->Failures, 1);
-    ASSERT_EQ(second.Batch->Errors.size(), 1);
-    const QString text = second.Batch->Errors[0];
+    ASSERT_EQ(second.Results().size(), 1);
+    ASSERT_EQ(second.Batch()->Failures, 1);
+    ASSERT_EQ(second.Batch()->Errors.size(), 1);
+    const QString text = second.Batch()->Errors[0];
     EXPECT_TRUE(text.contains(QStringLiteral("utf-88"))) << text.toStdString();
-    EXPECT_EQ(second.Results[0], QStringLiteral("Failure => %1 => %2").arg(Src(QStringLiteral("old.htm")), text));
+    EXPECT_EQ(second.Results()[0], QStringLiteral("Failure => %1 => %2").arg(Src(QStringLiteral("old.htm")), text));
     EXPECT_FALSE(QFileInfo::exists(Dst(QStringLiteral("second/old.mht"))));
     EXPECT_TRUE(QFileInfo::exists(Src(QStringLiteral("old.htm"))));
     EXPECT_FALSE(QFileInfo::exists(Src(QStringLiteral("old.htm.done"))));
@@ -127,14 +127,14 @@ TEST_F(KvWEB2ARCTest, SkippedTargetIsReportedAsSuccessWithoutCounting)
     BatchWriteFile(Dst(QStringLiteral("page.mht")), "EXISTING");
     project->SetOption(QStringLiteral("IsOverwrite"), QStringLiteral("SKIP"));
     runner.Run();
-    EXPECT_EQ(runner.Results, QStringList{QStringLiteral("Success => %1 => ").arg(Src(QStringLiteral("page.htm")))});
-    EXPECT_EQ(runner.Batch->Successes, 0);
+    EXPECT_EQ(runner.Results(), QStringList{QStringLiteral("Success => %1 => ").arg(Src(QStringLiteral("page.htm")))});
+    EXPECT_EQ(runner.Batch()->Successes, 0);
     EXPECT_EQ(BatchReadFile(Dst(QStringLiteral("page.mht"))), "EXISTING");
 
     project->SetOption(QStringLiteral("IsOverwrite"), QStringLiteral("1"));
     TkvMain again;
     again.Run();
-    EXPECT_EQ(again.Batch->Successes, 1);
+    EXPECT_EQ(again.Batch()->Successes, 1);
     EXPECT_TRUE(ReadArchive(Dst(QStringLiteral("page.mht"))).ok);
 }
 
@@ -147,10 +147,10 @@ TEST_F(KvWEB2ARCTest, SeveralConvertersShareTheQueueAndEveryResultIsCounted)
         project->SetOption(QStringLiteral("Target"), Dst(QString::fromLatin1(threads)));
         TkvMain run;
         run.Run();
-        EXPECT_EQ(run.Results.size(), 24) << threads;
-        EXPECT_EQ(QSet<QString>(run.Results.cbegin(), run.Results.cend()).size(), 24) << threads;
-        EXPECT_EQ(run.Batch->Successes, 24) << threads;
-        EXPECT_EQ(RunningConvertors.load(), 0);
+        const QStringList results = run.Results();
+        EXPECT_EQ(results.size(), 24) << threads;
+        EXPECT_EQ(QSet<QString>(results.cbegin(), results.cend()).size(), 24) << threads;
+        EXPECT_EQ(run.Batch()->Successes, 24) << threads;
     }
 }
 
@@ -161,7 +161,7 @@ TEST_F(KvWEB2ARCTest, EmptyTargetPutsArchivesBesideTheirSources)
     project->SetOption(QStringLiteral("Target"), QString());
     project->SetOption(QStringLiteral("Subdir"), QStringLiteral("1"));
     runner.Run();
-    EXPECT_EQ(runner.Batch->Successes, 2);
+    EXPECT_EQ(runner.Batch()->Successes, 2);
     EXPECT_TRUE(ReadArchive(Src(QStringLiteral("top.mht"))).ok);
     EXPECT_TRUE(ReadArchive(Src(QStringLiteral("a/low.mht"))).ok);
 }

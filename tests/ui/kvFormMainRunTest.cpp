@@ -94,13 +94,13 @@ TEST_F(RunTest, PauseKeepsTheJobAndTheNextConvertGoesOnWithTheRest)
         w->Model()->Flush();
         return w->Model()->rowCount() == 5 && w->Model()->RowAt(0).Status == 1;
     }));
-    TkvBatch *job = w->Batch;
+    TkvBatch *job = w->Job();
     w->aPause->trigger();
     EXPECT_FALSE(w->aPause->isEnabled());
     EXPECT_FALSE(w->aStop->isEnabled());
     gate.Open();
     ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(w->Batch, job);
+    EXPECT_EQ(w->Job(), job);
     ASSERT_EQ(w->Model()->rowCount(), 5);
     EXPECT_EQ(w->Model()->RowAt(1).Status, 1);
     for (int i = 2; i < 5; ++i)
@@ -109,7 +109,7 @@ TEST_F(RunTest, PauseKeepsTheJobAndTheNextConvertGoesOnWithTheRest)
 
     w->aConvert->trigger();
     ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(w->Batch, job);
+    EXPECT_EQ(w->Job(), job);
     ASSERT_EQ(w->Model()->rowCount(), 5);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(w->Model()->RowAt(i).Status, 1) << i;
@@ -131,10 +131,10 @@ TEST_F(RunTest, StopDropsTheJobAndTheNextConvertSearchesAfresh)
         return w->Model()->rowCount() == 4 && w->Model()->RowAt(0).Status == 1;
     }));
     w->aStop->trigger();
-    EXPECT_TRUE(w->StoppedByUser);
+    EXPECT_TRUE(w->StoppedByUser());
     gate.Open();
     ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(w->Batch, nullptr);
+    EXPECT_EQ(w->Job(), nullptr);
     EXPECT_EQ(w->Model()->rowCount(), 4); // the rows stay until the next search
 
     write(pages + QStringLiteral("p4.htm"));
@@ -143,7 +143,7 @@ TEST_F(RunTest, StopDropsTheJobAndTheNextConvertSearchesAfresh)
     ASSERT_EQ(w->Model()->rowCount(), 5);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(w->Model()->RowAt(i).Status, 1) << i;
-    EXPECT_FALSE(w->StoppedByUser);
+    EXPECT_FALSE(w->StoppedByUser());
 }
 
 TEST_F(RunTest, ThreeConvertersFinishTheRunOnce)
@@ -156,10 +156,10 @@ TEST_F(RunTest, ThreeConvertersFinishTheRunOnce)
     w->eTarget->setText(out);
     gate.Limit(0);
     w->aConvert->trigger();
-    EXPECT_EQ(w->PendingFinishes, 3);
+    EXPECT_EQ(w->ConvertorsRunning(), 3);
     gate.Open();
     ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(w->PendingFinishes, 0);
+    EXPECT_EQ(w->ConvertorsRunning(), 0);
     ASSERT_EQ(w->Model()->rowCount(), 12);
     for (int i = 0; i < 12; ++i) {
         const TkvResultModel::Row &row = w->Model()->RowAt(i);
@@ -227,7 +227,7 @@ TEST_F(RunTest, SearchFailureGoesToTheErrorHandlerAndStartDoesNotConvert)
     EXPECT_EQ(counter(QStringLiteral("E")), QStringLiteral("1"));
     EXPECT_EQ(counter(QStringLiteral("C")), QString());
 
-    EXPECT_EQ(w->Batch, nullptr); // a job whose search never started is not kept
+    EXPECT_EQ(w->Job(), nullptr); // a job whose search never started is not kept
 
     // With a target typed in, Convert searches again and converts.
     w->eTarget->setText(out);
@@ -236,10 +236,10 @@ TEST_F(RunTest, SearchFailureGoesToTheErrorHandlerAndStartDoesNotConvert)
     EXPECT_EQ(rowsText(), QStringList{pages + QStringLiteral("a.htm")});
     EXPECT_TRUE(QFile::exists(out + QStringLiteral("a.mht")));
 
-    TkvBatch *job = w->Batch;
+    TkvBatch *job = w->Job();
     w->eSource->clear();
     w->aSearch->trigger(); // empty source: nothing happens, no error
-    EXPECT_EQ(w->Batch, job);
+    EXPECT_EQ(w->Job(), job);
     EXPECT_EQ(counter(QStringLiteral("E")), QStringLiteral("1"));
 }
 
@@ -252,7 +252,7 @@ TEST_F(RunTest, CommandsThatWouldReplaceTheJobWaitForTheRunToEnd)
     w->eTarget->setText(out);
     gate.Limit(0);
     w->aConvert->trigger();
-    TkvBatch *job = w->Batch;
+    TkvBatch *job = w->Job();
     EXPECT_FALSE(w->aOpen->isEnabled());
     EXPECT_FALSE(w->aNew->isEnabled());
     EXPECT_FALSE(w->aConfig->isEnabled());
@@ -261,7 +261,7 @@ TEST_F(RunTest, CommandsThatWouldReplaceTheJobWaitForTheRunToEnd)
     EXPECT_FALSE(w->DropFiles(w->lViewer, {pages + "p0.htm"}));
     w->bSourceFileClick(); // a double-click in Source lands here too
     w->aNewExecute();
-    EXPECT_EQ(w->Batch, job);
+    EXPECT_EQ(w->Job(), job);
     EXPECT_EQ(w->eSource->text(), pages + QStringLiteral("*.htm?"));
     EXPECT_TRUE(dialogs->requests.empty());
     EXPECT_FALSE(w->StatusBar->currentMessage().isEmpty());
@@ -375,7 +375,7 @@ TEST_F(RunTest, ClosingDuringARunStopsItAndClosesWhenItHasEnded)
     w->aConvert->trigger();
     EXPECT_FALSE(w->close()); // the workers still use the job
     EXPECT_TRUE(w->isVisible());
-    EXPECT_TRUE(w->StoppedByUser);
+    EXPECT_TRUE(w->StoppedByUser());
     gate.Open();
     ASSERT_TRUE(WaitUntil([&] { return closed.count() == 1; }));
     EXPECT_FALSE(w->IsRunning());

@@ -1,5 +1,6 @@
 #include "kvResultModel.h"
 
+#include "kvRun.h"
 #include "uiTestSupport.h"
 
 #include <QAbstractItemModelTester>
@@ -42,10 +43,10 @@ TEST_F(ResultModelTest, RowIsTheEntryIndexWhenAFinishArrivesBeforeItsAddedReport
     EXPECT_EQ(model.RowAt(3).FileName, QStringLiteral("/in/d.htm"));
     EXPECT_EQ(model.RowAt(3).Status, 2);
     EXPECT_EQ(model.RowAt(0).Status, 1);
-    EXPECT_EQ(model.ListText(), QStringLiteral("[Success] => /in/a.htm => /out/a.mht\r\n"
-                                               "[Running] => /in/b.htm => \r\n"
-                                               "[Running] => /in/c.htm => \r\n"
-                                               "[Failure] => /in/d.htm => Cannot open \"/in/d.htm\".\r\n"));
+    EXPECT_EQ(model.ListLines(),
+              (QStringList{QStringLiteral("[Success] => /in/a.htm => /out/a.mht"),
+                           QStringLiteral("[Running] => /in/b.htm => "), QStringLiteral("[Running] => /in/c.htm => "),
+                           QStringLiteral("[Failure] => /in/d.htm => Cannot open \"/in/d.htm\".")}));
 }
 
 TEST_F(ResultModelTest, ResetDropsQueuedAndLateReportsOfTheOldJob)
@@ -60,7 +61,7 @@ TEST_F(ResultModelTest, ResetDropsQueuedAndLateReportsOfTheOldJob)
     ASSERT_EQ(model.rowCount(), 1);
     EXPECT_EQ(model.RowAt(0).FileName, QStringLiteral("/new/x.htm"));
     EXPECT_EQ(model.RowAt(0).Status, 0);
-    EXPECT_EQ(model.ListText(), QStringLiteral("[Running] => /new/x.htm => \r\n"));
+    EXPECT_EQ(model.ListLines(), QStringList{QStringLiteral("[Running] => /new/x.htm => ")});
 }
 
 TEST_F(ResultModelTest, ReportsFromManyThreadsArriveInBatchesThroughTheEventLoop)
@@ -95,9 +96,9 @@ TEST_F(ResultModelTest, StatusImageAndWordFollowTheEntryStatus)
     const quint64 g = model.Generation();
     model.PostDone(g, 0, 7, QStringLiteral("/in/a.htm"), QString());
     model.Flush();
-    EXPECT_EQ(TkvResultModel::StatusWord(7), QStringLiteral("Running"));
-    EXPECT_EQ(TkvResultModel::StatusWord(1), QStringLiteral("Success"));
-    EXPECT_EQ(TkvResultModel::StatusWord(2), QStringLiteral("Failure"));
+    EXPECT_EQ(TkvRun::StatusWord(7), QStringLiteral("Running"));
+    EXPECT_EQ(TkvRun::StatusWord(1), QStringLiteral("Success"));
+    EXPECT_EQ(TkvRun::StatusWord(2), QStringLiteral("Failure"));
     EXPECT_FALSE(model.data(model.index(0, 0), Qt::DecorationRole).value<QIcon>().isNull());
     EXPECT_TRUE(model.data(model.index(0, 0), Qt::DisplayRole).isNull()); // the "@" column has no text
     EXPECT_EQ(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("File Name"));

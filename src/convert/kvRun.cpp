@@ -1,0 +1,196 @@
+#include "kvRun.h"
+
+#include "kvBatch.h"
+#include "kvConvertor.h"
+#include "kvEngineParts.h"
+#include "kvInfo.h"
+#include "kvMainThreadInvoker.h"
+#include "kvRunContext.h"
+#include "kvTextFile.h"
+
+#include <algorithm>
+
+TkvRun::TkvRun(TkvRunOptions runOptions, TkvRunObserver &observer, TkvMainThreadInvoker *mainThread)
+    : options(std::move(runOptions)), observer(observer), mainThread(mainThread),
+      engine(std::make_shared<TkvEngineParts>()), job(std::make_unique<TkvBatch>(options))
+{
+    job->OnNodeAdded = [this](TkvBatch &, TkvNode &entry) { this->observer.EntryAdded(*this, entry); };
+}
+
+TkvRun::~TkvRun()
+{
+    alive.reset();
+    Stop();
+    // No converter may outlive the job it takes entries from, nor the observer it reports to.
+    while (context && !context->WaitUntilNoneRunning(std::chrono::milliseconds(100))) {
+    }
+    chain.reset();
+    job.reset(); // ends and joins the search thread
+}
+
+void TkvRun::Search(const QString &source, const QString &target, bool subdirs)
+{
+    job->StartSearch(source, target, subdirs);
+}
+
+void TkvRun::AddSingleFile(const QString &path)
+{
+    job->AddSingleFile(path);
+}
+
+void TkvRun::Convert(const TkvRunOptions &chainOptions, const QString &target)
+{
+    context = std::make_shared<TkvRunContext>(chainOptions, engine);
+    context->OnAllEnded = [this] { chainEnded(); };
+    chain = TkvConvertor::CreateChain(
+        job.get(), target, [this](TkvBatch &, TkvNode &entry) { entryDone(entry); }, context);
+    converting = true;
+    chain->Start();
+    if (Info)
+        Info->AddCounter(QStringLiteral("C"), 1);
+}
+
+void TkvRun::Pause()
+{
+    if (chain)
+        chain->Stop();
+}
+
+void TkvRun::Stop()
+{
+    job->Terminate();
+    Pause();
+}
+
+int TkvRun::ConvertorsRunning() const
+{
+    return context ? context->Running() : 0;
+}
+
+void TkvRun::entryDone(TkvNode &entry)
+{
+    const QString line = ResultLine(entry);
+    {
+        std::lock_guard guard(resultsLock);
+        results.append(line);
+    }
+    observer.EntryDone(*this, entry);
+}
+
+void TkvRun::chainEnded()
+{
+    // On the last converter's thread: the end of the run belongs to the main thread.
+    if (!mainThread)
+        return; // Wait finishes the run
+    mainThread->Post([this, alive = std::weak_ptr<int>(alive)] {
+        if (alive.lock())
+            finish();
+    });
+}
+
+void TkvRun::Wait(const std::function<void()> &tick)
+{
+    while (context && !context->WaitUntilNoneRunning(std::chrono::milliseconds(100))) {
+        if (tick)
+            tick();
+    }
+    finish();
+}
+
+void TkvRun::finish()
+{
+    if (!converting)
+        return;
+    converting = false;
+    chain.reset(); // every member has ended
+    if (Info) {
+        Info->AddCounter(QStringLiteral("A"), job->NodeCount());
+        Info->AddCounter(QStringLiteral("S"), job->Successes);
+        Info->AddCounter(QStringLiteral("F"), job->Failures);
+        if (job->Failures > 0) {
+            QStringList errors;
+            {
+                std::lock_guard guard(job->NodesLock());
+                errors = job->Errors;
+            }
+            Info->OpenLink(QString(), FailureAction(errors), QString());
+        }
+    }
+    if (!LogFile.isEmpty())
+        WriteLog(LogFile, Results());
+    observer.RunFinished(*this);
+}
+
+QStringList TkvRun::Results() const
+{
+    std::lock_guard guard(resultsLock);
+    return results;
+}
+
+QString TkvRun::StatusWord(int status)
+{
+    switch (status) {
+    case TkvNode::Success:
+        return QStringLiteral("Success");
+    case TkvNode::Failure:
+        return QStringLiteral("Failure");
+    default:
+        return QStringLiteral("Running");
+    }
+}
+
+QString TkvRun::ResultLine(const TkvNode &entry)
+{
+    return QStringLiteral("%1 => %2 => %3").arg(StatusWord(entry.Status), entry.FileName, entry.Message);
+}
+
+QString TkvRun::ListLine(int status, const QString &file, const QString &result)
+{
+    return QStringLiteral("[%1] => %2 => %3").arg(StatusWord(status), file, result);
+}
+
+void TkvRun::WriteLog(const QString &path, const QStringList &lines)
+{
+    TkvTextFile::WriteBytes(path, TkvTextFile::Encode(lines), false);
+}
+
+QString TkvRun::CommaText(const QStringList &items)
+{
+    QStringList out;
+    out.reserve(items.size());
+    for (const QString &item : items) {
+        const bool quote = std::any_of(item.cbegin(), item.cend(), [](QChar c) {
+            return c.unicode() < 33 || c == QLatin1Char(',') || c == QLatin1Char('"');
+        });
+        if (quote) {
+            QString inner = item;
+            inner.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+            out.append(QLatin1Char('"') + inner + QLatin1Char('"'));
+        } else {
+            out.append(item);
+        }
+    }
+    return out.join(QLatin1Char(','));
+}
+
+QString TkvRun::FailureAction(const QStringList &errors)
+{
+    // The text travels as UTF-8 in the address handed to the opener. A run with thousands of distinct
+    // failures would make an address longer than a program argument may be (and than web servers
+    // take), so the report stops at whole texts once it is long enough and says how many it left out.
+    // Escaping works character by character, so the escaped items joined by "," are the escaped
+    // comma text of the whole list.
+    const auto escaped = [](const QString &item) { return TkvInfo::ReportText(CommaText({item})); };
+    QStringList kept;
+    qsizetype length = 0;
+    for (const QString &error : errors) {
+        QString item = escaped(error);
+        length += item.size() + 1;
+        if (length > MaxFailureReportLength && !kept.isEmpty())
+            break;
+        kept.append(std::move(item));
+    }
+    if (kept.size() < errors.size())
+        kept.append(escaped(QStringLiteral("(and %1 more)").arg(errors.size() - kept.size())));
+    return QStringLiteral("err&e=") + kept.join(QLatin1Char(','));
+}

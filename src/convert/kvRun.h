@@ -1,0 +1,105 @@
+#pragma once
+
+#include "kvRunObserver.h"
+#include "kvRunOptions.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class TkvBatch;
+class TkvConvertor;
+class TkvMainThreadInvoker;
+class TkvRunContext;
+struct TkvEngineParts;
+
+/// One run: the job that finds the pages (TkvBatch), the chain of converters that turns them into
+/// archives, the result lines, the engine's parts the conversions share, and the end-of-run work
+/// (usage counters, failure report, log file) done in one place for the console and the window.
+///
+/// Use: Search (or AddSingleFile) fills the job; Convert starts ThreadsCount converters on it; Pause
+/// stops them after their files in progress and keeps the job, so a later Convert goes on with the
+/// rest; Stop also ends the search. When the last converter has ended, the run does its end-of-run
+/// work and tells its observer RunFinished: posted to the main thread through `mainThread`, or, without
+/// one, from Wait, which the console calls.
+///
+/// Thread safety: every member on the main thread (the one that made the run), except what the
+/// observer is told on other threads. The destructor stops the run and waits for its converters and
+/// its search thread. REQUIRES: the observer outlives the run.
+class TkvRun
+{
+public:
+    /// `options` are the search's (RegExt, SkipHidden) and the first chain's until Convert is given
+    /// its own. `mainThread` (not owned; may be null) takes the end of the run to the main thread.
+    TkvRun(TkvRunOptions options, TkvRunObserver &observer, TkvMainThreadInvoker *mainThread = nullptr);
+    ~TkvRun();
+    TkvRun(const TkvRun &) = delete;
+    TkvRun &operator=(const TkvRun &) = delete;
+
+    TkvBatch &Job() const { return *job; }
+    const TkvRunOptions &Options() const { return options; }
+
+    /// Starts the job's search (TkvBatch::StartSearch); throws as it does.
+    void Search(const QString &source, const QString &target, bool subdirs);
+    /// Queues one page or address without a search.
+    void AddSingleFile(const QString &path);
+
+    /// Starts the converters on the job, writing under `target`, with `options` (ThreadsCount, the
+    /// converter class, the target rules, Charset); counts the run ("C"). REQUIRES: !IsConverting().
+    void Convert(const TkvRunOptions &options, const QString &target);
+    /// Stops every converter after the file it is working on; the job keeps the rest.
+    void Pause();
+    /// Pause, and ends the search.
+    void Stop();
+    /// From Convert until the end-of-run work is done.
+    bool IsConverting() const { return converting; }
+    /// Converters of the current chain that have not ended.
+    int ConvertorsRunning() const;
+
+    /// Without a main thread to post to: waits until every converter has ended, calling `tick` about
+    /// every 100 ms meanwhile, then does the end of the run here. Throws what the end of the run
+    /// throws (a log file that cannot be written).
+    void Wait(const std::function<void()> &tick = {});
+
+    /// Written with the result lines at the end of each chain when not empty (the console's log).
+    QString LogFile;
+    /// The result lines so far, in the order the entries were reported.
+    QStringList Results() const;
+
+    /// "Success" for status 1, "Failure" for 2, "Running" otherwise.
+    static QString StatusWord(int status);
+    /// "<status> => <file> => <message>": a line of the console's log.
+    static QString ResultLine(const TkvNode &entry);
+    /// "[<status>] => <file> => <result>": a line of the window's list as it is exported.
+    static QString ListLine(int status, const QString &file, const QString &result);
+    /// Writes `lines` to `path`: UTF-8 without byte-order mark, CR LF after every line, replacing the
+    /// file. The folder is not created. Throws TkvFileError naming the path and the cause.
+    static void WriteLog(const QString &path, const QStringList &lines);
+    /// Items joined by ","; an item holding a character below code 33, a comma or a double quote is
+    /// put in double quotes with its inner quotes doubled.
+    static QString CommaText(const QStringList &items);
+    /// The failure report's action: "err&e=" and the comma text of `errors`, made safe for the query.
+    /// Texts past about MaxFailureReportLength characters are left out and counted: "(and 12 more)".
+    static QString FailureAction(const QStringList &errors);
+    static constexpr qsizetype MaxFailureReportLength = 2000;
+
+private:
+    void entryDone(TkvNode &entry);
+    void chainEnded();
+    void finish();
+
+    TkvRunOptions options;
+    TkvRunObserver &observer;
+    TkvMainThreadInvoker *mainThread;
+    std::shared_ptr<TkvEngineParts> engine;
+    std::unique_ptr<TkvBatch> job;
+    std::shared_ptr<TkvRunContext> context; ///< the current chain's
+    std::shared_ptr<TkvConvertor> chain;    ///< its head, kept until the chain has ended
+    bool converting = false;
+    std::shared_ptr<int> alive = std::make_shared<int>(0); ///< lets a posted end see the run is gone
+    mutable std::mutex resultsLock;
+    QStringList results;
+};
