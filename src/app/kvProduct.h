@@ -1,20 +1,19 @@
 #pragma once
 
 #include "kvInfo.h"
+#include "kvProductValues.h"
 
 class TkvConvertorClass;
 class TkvProject;
 
-/// The product descriptor: the values that tell the generic engine what this product converts.
+/// The product descriptor: the values that tell the generic engine what this product converts. Its
+/// title, short name and version are the product's own values (TkvProductValues).
 class TkvProduct
 {
 public:
     static constexpr const char *FileMask = "*.htm?";
     static constexpr const char *OpenFilter = "HTML File (*.htm;*.html)|*.htm;*.html";
     static constexpr const char *TargetExt = ".mht";
-    static constexpr const char *ShortName = "web2arc";
-    static constexpr const char *Title = "Batch WEB2ARC Converter";
-    static constexpr const char *Version = "2024.16.511.3122";
 
     /// Sets the descriptor into the store in its fixed order: converter class, file mask, open filter,
     /// target extension, short name, project extension (".batch-" + short name), project filter,

@@ -68,8 +68,9 @@ QString TkvStartup::UsageText()
                "  web2arc.batch-web2arc   the default project\n"
                "  web2arc.log             the recent-projects list\n"
                "  web2arc.ext             usage counters\n")
-        .arg(QLatin1String(TkvProduct::Title), QLatin1String(TkvProduct::Version), QLatin1String(TkvProduct::FileMask),
-             QLatin1String(TkvProduct::TargetExt), TkvHomePath::Folder(), TkvOptionTable::HelpText());
+        .arg(QLatin1String(TkvProductValues::Title), QLatin1String(TkvProductValues::Version),
+             QLatin1String(TkvProduct::FileMask), QLatin1String(TkvProduct::TargetExt), TkvHomePath::Folder(),
+             TkvOptionTable::HelpText());
 }
 
 int TkvStartup::Run()
@@ -80,7 +81,8 @@ int TkvStartup::Run()
         return 0;
     }
     if (first == "--version") {
-        print(Out, QStringLiteral("%1 %2\n").arg(QLatin1String(TkvProduct::Title), QLatin1String(TkvProduct::Version)));
+        print(Out, QStringLiteral("%1 %2\n").arg(QLatin1String(TkvProductValues::Title),
+                                                 QLatin1String(TkvProductValues::Version)));
         return 0;
     }
     int code = 1;
@@ -138,8 +140,8 @@ int TkvStartup::StartAndRun()
         }
     }
     TkvProduct::Describe(*Project, ConverterClass);
-    QCoreApplication::setApplicationName(QLatin1String(TkvProduct::ShortName));
-    QCoreApplication::setApplicationVersion(QLatin1String(TkvProduct::Version));
+    QCoreApplication::setApplicationName(QLatin1String(TkvProductValues::ShortName));
+    QCoreApplication::setApplicationVersion(QLatin1String(TkvProductValues::Version));
 
     if (!Project->ParseCommandLine(App->FirstParam)) {
         return 0; // -I or -U: their link is open; the process ends through the normal release

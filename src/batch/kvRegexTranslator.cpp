@@ -1,6 +1,7 @@
 #include "kvRegexTranslator.h"
 
 #include "VBScriptRegex.h"
+#include "kvHex.h"
 
 namespace {
 
@@ -9,17 +10,12 @@ const QString whiteSpaceSet = QStringLiteral("\\t\\n\\x{0B}\\f\\r \\x{A0}\\x{168
                                              "\\x{202F}\\x{205F}\\x{3000}\\x{FEFF}");
 const QString lineTerminators = QStringLiteral("\\n\\r\\x{2028}\\x{2029}");
 
-bool isHex(QChar c)
-{
-    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-}
-
 bool hexRun(const QString &p, qsizetype from, int count)
 {
     if (from + count > p.size())
         return false;
     for (int k = 0; k < count; ++k)
-        if (!isHex(p[from + k]))
+        if (!TkvHex::IsDigit(p[from + k].unicode()))
             return false;
     return true;
 }

@@ -1,5 +1,7 @@
 #include "kvRobotsTxt.h"
 
+#include "kvProductValues.h"
+
 #include <QList>
 
 #include <algorithm>
@@ -84,7 +86,7 @@ QList<TGroup> readGroups(const QByteArray &text)
 
 QString TkvRobotsTxt::AgentToken()
 {
-    return QStringLiteral("web2arc");
+    return QLatin1String(TkvProductValues::ShortName);
 }
 
 TkvRobotsTxt TkvRobotsTxt::Parse(const QByteArray &text, const QString &agent)

@@ -1,6 +1,7 @@
 #include "kvSiteTargetNames.h"
 
 #include "kvCharset.h"
+#include "kvUtf8.h"
 
 #include <QCryptographicHash>
 #include <QStringList>
@@ -64,7 +65,7 @@ QString TkvSiteTargetNames::SafeSegment(const QString &segment, int maxBytes)
 {
     const QByteArray bytes = QByteArray::fromPercentEncoding(segment.toUtf8());
     QString name;
-    if (TkvCharset::IsValidUtf8(bytes)) {
+    if (TkvUtf8::IsValid(bytes)) {
         for (char32_t c : QString::fromUtf8(bytes).toUcs4()) {
             if (isUnsafe(c))
                 appendEscaped(name, c);

@@ -52,7 +52,7 @@ std::shared_ptr<TkvConvertor> TkvConvertor::CreateChain(TkvBatch *batch, const Q
 {
     if (!context)
         context = std::make_shared<TkvRunContext>(TkvRunOptions());
-    batch->TargetDir = TkvBatch::UrlToPath(targetDir);
+    batch->TargetDir = TkvPath::UrlToPath(targetDir);
     const TkvConvertorClass &convertorClass =
         context->Options.ConverterClass ? *context->Options.ConverterClass : Class();
     std::shared_ptr<TkvConvertor> head =

@@ -1,50 +1,21 @@
 #include "kvInfo.h"
 
+#include "kvFileUtils.h"
 #include "kvFolderBirth.h"
 #include "kvHomePath.h"
 #include "kvInfoCodec.h"
 #include "kvOpener.h"
 #include "kvPath.h"
+#include "kvProductValues.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 TkvInfo *Info = nullptr;
 
 namespace {
-
-/// The information file is kept in 2-byte units: UTF-16 little-endian, no byte-order mark.
-QString ReadUtf16File(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(QStringLiteral("Cannot read \"%1\": %2.").arg(path, file.errorString()).toStdString());
-    const QByteArray bytes = file.readAll();
-    if (bytes.size() % 2 != 0)
-        throw std::runtime_error(QStringLiteral("\"%1\" is not a text in 2-byte units.").arg(path).toStdString());
-    QString text(bytes.size() / 2, Qt::Uninitialized);
-    for (qsizetype i = 0; i < text.size(); ++i)
-        text[i] = QChar(char16_t(uint8_t(bytes[2 * i]) | uint8_t(bytes[2 * i + 1]) << 8));
-    return text;
-}
-
-void WriteUtf16File(const QString &path, const QString &text)
-{
-    QByteArray bytes;
-    bytes.reserve(text.size() * 2);
-    for (QChar c : text) {
-        bytes.append(char(c.unicode() & 0xFF));
-        bytes.append(char(c.unicode() >> 8));
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw std::runtime_error(QStringLiteral("Cannot write the information file \"%1\": %2.")
-                                     .arg(path, file.errorString())
-                                     .toStdString());
-}
 
 QString NamePart(const QString &line)
 {
@@ -131,7 +102,8 @@ void TkvInfo::LoadInfo()
     const QString path = InfoFilePath();
     if (QFileInfo::exists(path)) {
         try {
-            if (const auto text = TkvInfoCodec::Decode(ReadUtf16File(path), InstallNumber))
+            // The file is kept in 2-byte units: UTF-16 little-endian, no byte-order mark.
+            if (const auto text = TkvInfoCodec::Decode(TkvFileUtils::ReadFileText(path), InstallNumber))
                 Counters = text->split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         } catch (const std::exception &) {
             Counters.clear();
@@ -152,7 +124,7 @@ void TkvInfo::SaveInfo()
         QString text;
         for (const QString &line : Counters)
             text += line + QStringLiteral("\r\n");
-        WriteUtf16File(path, TkvInfoCodec::Encode(text, InstallNumber));
+        TkvFileUtils::WriteFileText(path, TkvInfoCodec::Encode(text, InstallNumber));
         LastSaveError.clear();
     } catch (const std::exception &e) {
         LastSaveError = QString::fromUtf8(e.what());
@@ -228,7 +200,7 @@ QString TkvInfo::BuildLink(const QString &page, const QString &action, const QSt
         const qsizetype amp = title.indexOf(QLatin1Char('&'));
         if (amp >= 0)
             title.replace(amp, 1, QStringLiteral("And"));
-        return QStringLiteral("mailto:") + QLatin1String(SupportMail) +
+        return QStringLiteral("mailto:") + QLatin1String(TkvProductValues::SupportMail) +
                QStringLiteral("?subject=Support required for %1 %2 - %3")
                    .arg(title, product.Version)
                    .arg(InstallNumber);
@@ -236,7 +208,7 @@ QString TkvInfo::BuildLink(const QString &page, const QString &action, const QSt
     if (page == QLatin1String("h"))
         return HelpFilePath();
 
-    QString base = QLatin1String(HomeAddress);
+    QString base = QLatin1String(TkvProductValues::HomeAddress);
     if (!page.isEmpty())
         base += QStringLiteral("/en/") + product.ShortName + QLatin1Char('/') + page + QStringLiteral(".htm");
     else if (!action.isEmpty())

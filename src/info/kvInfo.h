@@ -23,10 +23,6 @@ struct TkvProductInfo
 class TkvInfo
 {
 public:
-    /// The maker's home page (no trailing slash) and the support mail address.
-    static constexpr const char *HomeAddress = "http://web2arc.example.org";
-    static constexpr const char *SupportMail = "support@web2arc.example.org";
-
     /// Creates the home folder when missing (failure ignored), takes InstallNumber from its birth
     /// time, loads the information file (errors ignored) and counts the start ("R").
     explicit TkvInfo(const TkvProductInfo &product);

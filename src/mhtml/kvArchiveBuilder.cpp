@@ -8,6 +8,7 @@
 #include "kvMhtFlags.h"
 #include "kvResourceCache.h"
 #include "kvUrl.h"
+#include "kvUtf8.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ QString textCharset(const QByteArray &bytes)
                 return TkvCharset::IsUtf16(named) ? QStringLiteral("UTF-8") : named;
         }
     }
-    return TkvCharset::IsValidUtf8(bytes) ? QStringLiteral("UTF-8") : QStringLiteral("windows-1252");
+    return TkvUtf8::IsValid(bytes) ? QStringLiteral("UTF-8") : QStringLiteral("windows-1252");
 }
 
 /// The Content-Type value written for a resource: the server's type, else the type of the file's

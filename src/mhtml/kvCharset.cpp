@@ -1,6 +1,7 @@
 #include "kvCharset.h"
 
 #include "kvMhtError.h"
+#include "kvUtf8.h"
 
 #include <QHash>
 #include <QStringDecoder>
@@ -308,47 +309,6 @@ QString TkvCharset::Prescan(const QByteArray &all)
     return {};
 }
 
-bool TkvCharset::IsValidUtf8(const QByteArray &bytes)
-{
-    const auto *s = reinterpret_cast<const unsigned char *>(bytes.constData());
-    const qsizetype n = bytes.size();
-    for (qsizetype i = 0; i < n;) {
-        const unsigned char c = s[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        int length;
-        unsigned char low = 0x80, high = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            if (c == 0xE0)
-                low = 0xA0;
-            if (c == 0xED)
-                high = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            if (c == 0xF0)
-                low = 0x90;
-            if (c == 0xF4)
-                high = 0x8F;
-        } else {
-            return false;
-        }
-        if (i + length > n)
-            return false;
-        if (s[i + 1] < low || s[i + 1] > high)
-            return false;
-        for (int k = 2; k < length; ++k)
-            if (s[i + k] < 0x80 || s[i + k] > 0xBF)
-                return false;
-        i += length;
-    }
-    return true;
-}
-
 QString TkvCharset::Detect(const QByteArray &bytes, const QString &httpContentType)
 {
     QString name = FromBom(bytes);
@@ -357,7 +317,7 @@ QString TkvCharset::Detect(const QByteArray &bytes, const QString &httpContentTy
     if (name.isEmpty())
         name = Prescan(bytes);
     if (name.isEmpty())
-        name = IsValidUtf8(bytes) ? QStringLiteral("UTF-8") : QStringLiteral("windows-1252");
+        name = TkvUtf8::IsValid(bytes) ? QStringLiteral("UTF-8") : QStringLiteral("windows-1252");
     return name;
 }
 

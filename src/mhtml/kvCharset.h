@@ -43,9 +43,6 @@ public:
     /// "windows-1252". Empty when nothing usable is found.
     static QString Prescan(const QByteArray &bytes);
 
-    /// True when `bytes` is well-formed UTF-8 (no overlongs, surrogates or values above U+10FFFF).
-    static bool IsValidUtf8(const QByteArray &bytes);
-
     /// Decodes `bytes` in `charset` (any known label). A BOM that matches the charset is skipped;
     /// malformed input becomes U+FFFD. Throws EMhtError for an unknown charset.
     static QString Decode(const QByteArray &bytes, const QString &charset);

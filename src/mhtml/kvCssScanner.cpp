@@ -1,5 +1,6 @@
 #include "kvCssScanner.h"
 
+#include "kvHex.h"
 #include "kvHtmlEntities.h"
 
 #include <cstring>
@@ -19,11 +20,6 @@ inline bool isWhitespace(unsigned char c)
 inline bool isDigit(unsigned char c)
 {
     return c >= '0' && c <= '9';
-}
-
-inline bool isHex(unsigned char c)
-{
-    return isDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
 }
 
 inline bool isNameStart(unsigned char c)
@@ -111,7 +107,7 @@ size_t TkvCssScanner::consumeEscape(size_t at, std::string &out) const
         out.append("\xEF\xBF\xBD");
         return at;
     }
-    if (!isHex(in[at])) {
+    if (!TkvHex::IsDigit(static_cast<unsigned char>(in[at]))) {
         if (in[at] == 0)
             out.append("\xEF\xBF\xBD");
         else
@@ -120,9 +116,8 @@ size_t TkvCssScanner::consumeEscape(size_t at, std::string &out) const
     }
     uint32_t value = 0;
     size_t i = at;
-    while (i < n && i - at < 6 && isHex(in[i])) {
-        const unsigned char c = in[i];
-        value = value * 16 + (isDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10);
+    while (i < n && i - at < 6 && TkvHex::IsDigit(static_cast<unsigned char>(in[i]))) {
+        value = value * 16 + uint32_t(TkvHex::DigitValue(static_cast<unsigned char>(in[i])));
         ++i;
     }
     if (i < n && isWhitespace(in[i]))

@@ -1,5 +1,7 @@
 #include "kvHtmlEntities.h"
 
+#include "kvHex.h"
+
 #include <algorithm>
 #include <iterator>
 
@@ -40,17 +42,6 @@ bool isAlnum(unsigned char c)
     return isAlpha(c) || isDigit(c);
 }
 
-int hexValue(unsigned char c)
-{
-    if (isDigit(c))
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 size_t decodeNumeric(std::string_view input, size_t pos, std::string &out)
 {
     // input[pos] == '&', input[pos + 1] == '#'
@@ -62,7 +53,8 @@ size_t decodeNumeric(std::string_view input, size_t pos, std::string &out)
     uint32_t value = 0;
     bool overflow = false;
     for (; i < input.size(); ++i) {
-        const int digit = hex ? hexValue(input[i]) : (isDigit(input[i]) ? input[i] - '0' : -1);
+        const int digit =
+            hex ? TkvHex::DigitValue(static_cast<unsigned char>(input[i])) : (isDigit(input[i]) ? input[i] - '0' : -1);
         if (digit < 0)
             break;
         if (!overflow) {

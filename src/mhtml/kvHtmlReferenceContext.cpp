@@ -2,6 +2,7 @@
 
 #include "kvCharset.h"
 #include "kvHtmlTokenizer.h"
+#include "kvUtf8.h"
 
 #include <QByteArray>
 
@@ -16,7 +17,7 @@ QString TkvHtmlReferenceContext::Decode(std::string_view value) const
     // Character references are already UTF-8; the rest are the document's own bytes. Values that are
     // valid UTF-8 read the same either way, which covers ASCII-only addresses.
     const QByteArray bytes(value.data(), qsizetype(value.size()));
-    if (charset.isEmpty() || charset == QLatin1String("UTF-8") || TkvCharset::IsValidUtf8(bytes))
+    if (charset.isEmpty() || charset == QLatin1String("UTF-8") || TkvUtf8::IsValid(bytes))
         return QString::fromUtf8(bytes);
     return TkvCharset::Decode(bytes, charset);
 }

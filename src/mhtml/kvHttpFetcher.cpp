@@ -1,6 +1,7 @@
 #include "kvHttpFetcher.h"
 
 #include "kvMhtError.h"
+#include "kvProductValues.h"
 #include "kvUrl.h"
 
 #include <QFile>
@@ -115,7 +116,7 @@ bool isLoopback(const QString &url)
 
 QString TkvHttpFetcher::DefaultUserAgent()
 {
-    return QStringLiteral("web2arc/2024.16.511.3122");
+    return QLatin1String(TkvProductValues::ShortName) + QLatin1Char('/') + QLatin1String(TkvProductValues::Version);
 }
 
 TkvFetchResult TkvHttpFetcher::Get(const QString &url, const TkvFetchPolicy &policy)

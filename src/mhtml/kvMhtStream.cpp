@@ -1,6 +1,7 @@
 #include "kvMhtStream.h"
 
 #include "kvAtomicFile.h"
+#include "kvFileError.h"
 #include "kvMhtError.h"
 
 const QByteArray &TkvMhtStream::Bytes() const
@@ -30,5 +31,9 @@ void TkvMhtStream::SaveToFile(const QString &path, int options) const
                 .arg(path, QString::number(options)));
     if (chunks.empty())
         throw EMhtError(QStringLiteral("Cannot write \"%1\": no archive was created.").arg(path));
-    TkvAtomicFile::WriteAll(path, chunks, options == 2);
+    try {
+        TkvAtomicFile::WriteAll(path, chunks, options == 2);
+    } catch (const TkvFileError &error) {
+        throw EMhtError(QString::fromUtf8(error.what()));
+    }
 }

@@ -1,5 +1,7 @@
 #include "kvMimeWriter.h"
 
+#include "kvProductValues.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -277,7 +279,7 @@ std::vector<QByteArray> TkvMimeWriter::Assemble(const TopHeaders &headers, const
     chunks.reserve(parts.size() * 3 + 2);
     QByteArray head;
     head += "From: ";
-    head += kvMhtProductName;
+    head += TkvProductValues::Title;
     head += " <web2arc@file.invalid>\r\n";
     head += "Snapshot-Content-Location: " + headers.location + "\r\n";
     head += "Subject: " + EncodeHeaderText(headers.subject) + "\r\n";

@@ -8,9 +8,6 @@
 #include <string_view>
 #include <vector>
 
-/// The product named in the From header of every archive.
-inline constexpr const char *kvMhtProductName = "Batch WEB2ARC Converter";
-
 /// The transfer encodings the writer produces (RFC 2045 section 6).
 enum class TkvTransferEncoding
 {

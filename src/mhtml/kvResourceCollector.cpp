@@ -6,6 +6,7 @@
 #include "kvHtmlTokenizer.h"
 #include "kvSrcset.h"
 #include "kvUrl.h"
+#include "kvUtf8.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -100,7 +101,7 @@ QString TkvResourceCollector::decode(std::string_view value) const
     // Attribute values are the document's bytes with references decoded to UTF-8; for the usual
     // UTF-8 and ASCII-only values both readings agree.
     const QByteArray bytes(value.data(), qsizetype(value.size()));
-    if (charset.isEmpty() || charset == QLatin1String("UTF-8") || TkvCharset::IsValidUtf8(bytes))
+    if (charset.isEmpty() || charset == QLatin1String("UTF-8") || TkvUtf8::IsValid(bytes))
         return QString::fromUtf8(bytes);
     return TkvCharset::Decode(bytes, charset);
 }

@@ -428,7 +428,7 @@ QString TkvUrl::ToLocalPath(const QString &url)
     const TkvUrl parsed = Parse(url);
     if (!parsed.IsFile() || !parsed.host.isEmpty())
         return {};
-    return TkvFileName::Decode(QByteArray::fromPercentEncoding(parsed.path.toUtf8()));
+    return TkvFileName::FromPercentEncoding(parsed.path);
 }
 
 QString TkvUrl::ArchiveHost()

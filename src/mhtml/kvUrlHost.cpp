@@ -1,5 +1,7 @@
 #include "kvUrlHost.h"
 
+#include "kvHex.h"
+
 #include <QStringList>
 #include <QUrl>
 
@@ -93,15 +95,6 @@ std::optional<QString> parseIpv6(const QString &s)
     qsizetype p = 0;
     const qsizetype n = s.size();
     auto at = [&](qsizetype i) -> char16_t { return i < n ? s[i].unicode() : 0; };
-    auto hexValue = [](char16_t c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    };
     if (at(p) == ':') {
         if (at(p + 1) != ':')
             return std::nullopt;
@@ -119,8 +112,8 @@ std::optional<QString> parseIpv6(const QString &s)
             continue;
         }
         int value = 0, length = 0;
-        while (length < 4 && hexValue(at(p)) >= 0) {
-            value = value * 16 + hexValue(at(p));
+        while (length < 4 && TkvHex::IsDigit(at(p))) {
+            value = value * 16 + TkvHex::DigitValue(at(p));
             ++p;
             ++length;
         }

@@ -9,8 +9,17 @@
 class TkvFileError : public std::runtime_error
 {
 public:
-    explicit TkvFileError(const QString &message) : std::runtime_error(message.toStdString()) {}
+    /// `error`: the system's error number behind the failure, 0 when there is none.
+    explicit TkvFileError(const QString &message, int error = 0)
+        : std::runtime_error(message.toStdString()), error(error)
+    {}
+
+    /// The system's error number behind the failure (ENOENT, ENOSPC ...); 0 when there is none.
+    int Error() const { return error; }
 
     /// `Cannot <verb> file "<path>". <cause>` with the cause taken from the errno value `error`.
     static TkvFileError FromErrno(const char *verb, const QString &path, int error);
+
+private:
+    int error;
 };

@@ -16,6 +16,9 @@ class TkvFileName
 public:
     static QString Decode(const QByteArray &bytes);
     static QByteArray Encode(const QString &name);
+    /// The name whose bytes `text` spells with percent escapes, as the path of a file: URL does
+    /// ("a%20b" gives "a b", "caf%C3%A9" gives "café", "%FF" keeps the byte 0xFF).
+    static QString FromPercentEncoding(const QString &text);
 
     /// True when `path` names an existing entry of any kind (links followed).
     static bool Exists(const QString &path);

@@ -1,50 +1,12 @@
 #include "kvFileName.h"
 
+#include "kvUtf8.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-
-// Length of the valid UTF-8 sequence at s[i] (RFC 3629: no overlongs, no surrogates, at most
-// U+10FFFF), or 0 when the byte there does not start one.
-int validSequence(const unsigned char *s, qsizetype i, qsizetype n)
-{
-    const unsigned char b = s[i];
-    if (b < 0x80)
-        return 1;
-    int len;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (b >= 0xC2 && b <= 0xDF) {
-        len = 2;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        len = 3;
-        if (b == 0xE0)
-            lo = 0xA0;
-        if (b == 0xED)
-            hi = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        len = 4;
-        if (b == 0xF0)
-            lo = 0x90;
-        if (b == 0xF4)
-            hi = 0x8F;
-    } else {
-        return 0;
-    }
-    if (i + len > n)
-        return 0;
-    if (s[i + 1] < lo || s[i + 1] > hi)
-        return 0;
-    for (int k = 2; k < len; ++k)
-        if (s[i + k] < 0x80 || s[i + k] > 0xBF)
-            return 0;
-    return len;
-}
-
-} // namespace
 
 QString TkvFileName::Decode(const QByteArray &bytes)
 {
@@ -55,7 +17,7 @@ QString TkvFileName::Decode(const QByteArray &bytes)
     qsizetype run = 0; // start of the pending run of valid UTF-8
     qsizetype i = 0;
     while (i < n) {
-        const int len = validSequence(s, i, n);
+        const int len = TkvUtf8::SequenceLength(s, i, n);
         if (len > 0) {
             i += len;
             continue;
@@ -67,6 +29,11 @@ QString TkvFileName::Decode(const QByteArray &bytes)
     }
     out += QString::fromUtf8(bytes.constData() + run, n - run);
     return out;
+}
+
+QString TkvFileName::FromPercentEncoding(const QString &text)
+{
+    return Decode(QByteArray::fromPercentEncoding(text.toUtf8()));
 }
 
 QByteArray TkvFileName::Encode(const QString &name)

@@ -1,5 +1,7 @@
 #include "kvHomePath.h"
 
+#include "kvPath.h"
+
 #include <QFile>
 
 #include <cstdlib>
@@ -14,12 +16,11 @@ QString environment(const char *name)
     return value ? QFile::decodeName(value) : QString();
 }
 
-QString withoutTrailingSlash(QString path)
+/// The folder `path` ready to have "/name" appended: no trailing '/', and the root as the empty text.
+QString folderBase(const QString &path)
 {
-    while (path.size() > 1 && path.endsWith(QLatin1Char('/'))) {
-        path.chop(1);
-    }
-    return path == QLatin1String("/") ? QString() : path;
+    const QString base = TkvPath::WithoutTrailingSlash(path);
+    return base == QLatin1String("/") ? QString() : base;
 }
 
 QString userHome()
@@ -30,7 +31,7 @@ QString userHome()
             home = QFile::decodeName(entry->pw_dir);
         }
     }
-    return home.isEmpty() ? QStringLiteral("/tmp") : withoutTrailingSlash(home);
+    return home.isEmpty() ? QStringLiteral("/tmp") : folderBase(home);
 }
 
 } // namespace
@@ -39,14 +40,14 @@ QString TkvHomePath::Folder()
 {
     const QString own = environment("WEB2ARC_HOME");
     if (!own.isEmpty()) {
-        return withoutTrailingSlash(own) + QLatin1Char('/');
+        return folderBase(own) + QLatin1Char('/');
     }
     // XDG Base Directory: a relative XDG_CONFIG_HOME is invalid and ignored.
     QString config = environment("XDG_CONFIG_HOME");
     if (!config.startsWith(QLatin1Char('/'))) {
         config = userHome() + QStringLiteral("/.config");
     }
-    return withoutTrailingSlash(config) + QStringLiteral("/web2arc/");
+    return folderBase(config) + QStringLiteral("/web2arc/");
 }
 
 QString TkvHomePath::Path()

@@ -18,6 +18,15 @@ QString TkvPath::NamePart(const QString &path)
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
+QString TkvPath::WithoutTrailingSlash(const QString &path)
+{
+    qsizetype end = path.size();
+    while (end > 1 && path.at(end - 1) == QLatin1Char('/')) {
+        --end;
+    }
+    return path.left(end);
+}
+
 QString TkvPath::WithExtension(const QString &path, const QString &ext)
 {
     if (ext.isEmpty() || path.endsWith(ext, Qt::CaseSensitive)) {
@@ -41,8 +50,7 @@ QString TkvPath::UrlToPath(const QString &text)
     if (start == text.size()) {
         return QString();
     }
-    // Percent escapes stand for bytes (UTF-8 for text); bytes that are not UTF-8 keep their value.
-    return QLatin1Char('/') + TkvFileName::Decode(QByteArray::fromPercentEncoding(text.mid(start).toUtf8()));
+    return QLatin1Char('/') + TkvFileName::FromPercentEncoding(text.mid(start));
 }
 
 bool TkvPath::IsWebAddress(const QString &text)

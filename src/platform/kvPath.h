@@ -10,6 +10,9 @@ public:
     static QString FolderPart(const QString &path);
     /// The text after the last '/' (the whole text when there is none).
     static QString NamePart(const QString &path);
+    /// `path` without the '/' characters it ends with, but never shorter than one character: "/a/b//"
+    /// gives "/a/b", "/" and "//" give "/".
+    static QString WithoutTrailingSlash(const QString &path);
     /// `path` ending with exactly `ext` (".log"): an ending that differs from `ext` only in letter case
     /// is replaced by it, any other name gets `ext` appended ("a.LOG" gives "a.log", "a.txt" gives
     /// "a.txt.log"). An empty `ext` leaves the path as it is.

@@ -1,5 +1,6 @@
 #include "kvTextFile.h"
 
+#include "kvAtomicFile.h"
 #include "kvFileError.h"
 #include "kvFileName.h"
 #include "kvPath.h"
@@ -165,6 +166,11 @@ QStringList TkvTextFile::ReadLines(const QString &path)
 
 void TkvTextFile::WriteLines(const QString &path, const QStringList &lines)
 {
+    ReplaceBytes(path, Encode(lines));
+}
+
+void TkvTextFile::ReplaceBytes(const QString &path, const QByteArray &bytes)
+{
     if (path.isEmpty()) {
         throw TkvFileError::FromErrno("create", path, ENOENT);
     }
@@ -178,38 +184,14 @@ void TkvTextFile::WriteLines(const QString &path, const QStringList &lines)
         }
     }
     TkvFileName::MakePath(TkvPath::FolderPart(target)); // a failure shows in the next step
-
-    // A short hidden name beside the target, so a target name near NAME_MAX still has a temporary.
-    QByteArray pattern = QFile::encodeName(TkvPath::FolderPart(target)) + ".web2arc-XXXXXX";
-    TkvFd fd(::mkostemp(pattern.data(), O_CLOEXEC));
-    if (fd.get() < 0) {
-        throw TkvFileError::FromErrno("create", path, errno);
-    }
-    const QByteArray temporary = pattern;
-    auto fail = [&](int error) {
-        ::unlink(temporary.constData());
-        return TkvFileError::FromErrno("create", path, error);
-    };
-    // Keep the mode of the file being replaced; a new file gets the usual 0666 less the umask.
-    struct stat old
-    {
-    };
-    mode_t mode;
-    if (::stat(QFile::encodeName(target).constData(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    if (::fchmod(fd.get(), mode) != 0 || !writeAll(fd.get(), Encode(lines))) {
-        throw fail(errno);
-    }
-    if (!fd.close()) {
-        throw fail(errno);
-    }
-    if (::rename(temporary.constData(), QFile::encodeName(target).constData()) != 0) {
-        throw fail(errno);
+    // A new file gets the usual 0666 less the umask (which can only be read by setting it, so it is
+    // set back at once); a replaced one keeps its own mode.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    try {
+        TkvAtomicFile::WriteAll(target, {bytes}, true, 0666 & ~unsigned(mask));
+    } catch (const TkvFileError &error) {
+        throw TkvFileError::FromErrno("create", path, error.Error() ? error.Error() : EIO);
     }
 }
 

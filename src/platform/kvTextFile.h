@@ -26,11 +26,14 @@ public:
     /// ReadBytes, Decode, SplitLines.
     static QStringList ReadLines(const QString &path);
 
-    /// Replaces the file with Encode(lines): the bytes go to a temporary file beside it that is
-    /// renamed over the target when complete, so a failure leaves an existing file as it was. A
-    /// symbolic link is followed (its target is replaced). Missing parent folders are created first.
-    /// Raises "Cannot create file "<path>". <cause>".
+    /// ReplaceBytes with Encode(lines).
     static void WriteLines(const QString &path, const QStringList &lines);
+    /// Replaces the file with `bytes`: they go to a temporary file beside it that is renamed over the
+    /// target when complete (TkvAtomicFile), so a failure leaves an existing file as it was. A symbolic
+    /// link is followed (its target is replaced). Missing parent folders are created first. A new
+    /// file gets 0666 less the umask, a replaced one keeps its mode.
+    /// Raises "Cannot create file "<path>". <cause>".
+    static void ReplaceBytes(const QString &path, const QByteArray &bytes);
 
     /// Writes bytes into the file in place: created when missing, else opened; with `append` the bytes
     /// go to the end, otherwise the file is first cut to zero length. Does not create folders.

@@ -1,5 +1,7 @@
 #include "kvOptionTable.h"
 
+#include "kvHex.h"
+
 #include <cstdint>
 #include <limits>
 
@@ -41,18 +43,6 @@ static_assert(inTableOrder(), "every option has its row, in the order of TkvOpti
 bool isDigit(QChar c)
 {
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-}
-
-int hexValue(QChar c)
-{
-    if (isDigit(c)) {
-        return c.unicode() - '0';
-    }
-    const char16_t lower = c.toLower().unicode();
-    if (lower >= 'a' && lower <= 'f') {
-        return lower - 'a' + 10;
-    }
-    return -1;
 }
 
 /// A decimal number in the C locale: blanks, sign, digits with an optional fraction and exponent,
@@ -215,7 +205,7 @@ int TkvOptionTable::ReadInteger(const QString &text, int defaultValue)
         }
         std::uint32_t pattern = 0;
         for (; i < n; ++i) {
-            const int digit = hexValue(text.at(i));
+            const int digit = TkvHex::DigitValue(text.at(i).unicode());
             if (digit < 0) {
                 return defaultValue;
             }

@@ -29,15 +29,6 @@
 
 namespace {
 
-QString withoutTrailingSlash(const QString &text)
-{
-    return text.endsWith(QLatin1Char('/')) && text.size() > 1 ? text.chopped(1) : text;
-}
-
-} // namespace
-
-namespace {
-
 TkvRunOptions projectOptions()
 {
     return Project ? TkvRunOptions::Take(*Project) : TkvRunOptions();
@@ -107,9 +98,9 @@ bool TkvFrmMain::cleanTarget()
         const QString text = eTarget->text();
         if (text.isEmpty())
             return false;
-        const QString bare = withoutTrailingSlash(text);
+        const QString bare = TkvPath::WithoutTrailingSlash(text);
         const bool wildcard = text.contains(QLatin1Char('?')) || text.contains(QLatin1Char('*'));
-        const QFileInfo info(TkvBatch::UrlToPath(bare));
+        const QFileInfo info(TkvPath::UrlToPath(bare));
         const bool namesFile = info.exists() && !info.isDir();
         if (!wildcard && !namesFile)
             return true;
@@ -134,7 +125,7 @@ void TkvFrmMain::aConvertExecute()
         return;
     }
     QString target = eTarget->text();
-    TkvFileName::MakePath(TkvBatch::UrlToPath(target)); // a failure shows up per file
+    TkvFileName::MakePath(TkvPath::UrlToPath(target)); // a failure shows up per file
     if (!target.endsWith(QLatin1Char('/'))) {
         target += QLatin1Char('/');
         eTarget->setText(target);

@@ -3,6 +3,7 @@
 #include "batchTestProject.h"
 #include "kvFileName.h"
 #include "kvMatch.h"
+#include "testHome.h"
 
 #include <QTemporaryDir>
 
@@ -22,13 +23,12 @@
 
 namespace {
 
-class KvBatchTest : public ::testing::Test
+class KvBatchTest : public TkvFolderTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        root = dir.path() + u'/';
+        TkvFolderTest::SetUp();
         NameMatcher = &matcher;
     }
     void TearDown() override { NameMatcher = nullptr; }
@@ -65,8 +65,6 @@ protected:
         ASSERT_EQ(::symlink("..", TkvFileName::Encode(root + QStringLiteral("sub1/loop")).constData()), 0);
     }
 
-    QTemporaryDir dir;
-    QString root;
     TkvMatch matcher;
     BatchTestProject project;
 };

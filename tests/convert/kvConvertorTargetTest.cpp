@@ -3,6 +3,7 @@
 #include "RecordingConvertor.h"
 #include "batchTestProject.h"
 #include "kvFileName.h"
+#include "testHome.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -14,13 +15,12 @@
 
 namespace {
 
-class KvConvertorTargetTest : public ::testing::Test
+class KvConvertorTargetTest : public TkvFolderTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        root = dir.path() + u'/';
+        TkvFolderTest::SetUp();
         batch.SourceDir = root + QStringLiteral("in/");
         batch.TargetDir = root + QStringLiteral("out/");
     }
@@ -41,8 +41,6 @@ protected:
         return path;
     }
 
-    QTemporaryDir dir;
-    QString root;
     BatchTestProject project;
     TkvBatch batch;
     int lastStatus = 0;

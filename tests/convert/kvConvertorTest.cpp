@@ -2,6 +2,7 @@
 
 #include "RecordingConvertor.h"
 #include "batchTestProject.h"
+#include "testHome.h"
 
 #include <QTemporaryDir>
 
@@ -13,13 +14,12 @@
 
 namespace {
 
-class KvConvertorTest : public ::testing::Test
+class KvConvertorTest : public TkvFolderTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        root = dir.path() + u'/';
+        TkvFolderTest::SetUp();
         RecordingConvertor::Log = &log;
         project->ConverterClass = &RecordingConvertor::Class();
     }
@@ -44,8 +44,6 @@ protected:
         return ends;
     }
 
-    QTemporaryDir dir;
-    QString root;
     RecordingLog log;
     BatchTestProject project;
 };

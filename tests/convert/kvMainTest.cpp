@@ -5,9 +5,9 @@
 #include "kvInfo.h"
 #include "kvOpener.h"
 #include "kvProject.h"
+#include "testHome.h"
 
 #include <QDir>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -18,10 +18,6 @@ class KvMainTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(home.isValid());
-        qputenv("WEB2ARC_HOME", home.path().toUtf8());
-        qunsetenv("WEB2ARC_OPENER");
-        kvOpener::SetOpenHook([this](const QString &address) { opened.append(address); });
         info = std::make_unique<TkvInfo>(TkvProductInfo{QStringLiteral("Batch WEB2ARC Converter"),
                                                         QStringLiteral("2024.16.511.3122"), QStringLiteral("web2arc")});
         Info = info.get();
@@ -32,12 +28,9 @@ protected:
     {
         Project = nullptr;
         Info = nullptr;
-        kvOpener::SetOpenHook({});
-        qunsetenv("WEB2ARC_HOME");
     }
 
-    QTemporaryDir home;
-    QStringList opened;
+    TkvTestHome home;
     std::unique_ptr<TkvInfo> info;
     std::unique_ptr<TkvProject> project;
     TkvMain runner;

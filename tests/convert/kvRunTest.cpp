@@ -6,7 +6,6 @@
 #include "kvConvertor.h"
 #include "kvInfo.h"
 #include "kvMainThreadInvoker.h"
-#include "kvOpener.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -109,18 +108,12 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        qunsetenv("WEB2ARC_OPENER");
-        kvOpener::SetOpenHook([this](const QString &address) { opened.append(address); });
         info = std::make_unique<TkvInfo>(TkvProductInfo{QStringLiteral("Batch WEB2ARC Converter"),
                                                         QStringLiteral("2024.16.511.3122"), QStringLiteral("web2arc")});
         Info = info.get();
         project->ConverterClass = &TkvNameConvertor::Class();
     }
-    void TearDown() override
-    {
-        Info = nullptr;
-        kvOpener::SetOpenHook({});
-    }
+    void TearDown() override { Info = nullptr; }
 
     /// A run over the single entries `names`, converted with the test project's options.
     std::unique_ptr<TkvRun> runOf(const QStringList &names, TkvMainThreadInvoker *mainThread = nullptr)
@@ -133,7 +126,7 @@ protected:
 
     QTemporaryDir dir;
     BatchTestProject project;
-    QStringList opened;
+    const QStringList &opened = project.Home().Opened();
     std::unique_ptr<TkvInfo> info;
     TkvRecordingObserver observer;
 };

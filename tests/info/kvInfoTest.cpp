@@ -2,6 +2,7 @@
 #include "kvFolderBirth.h"
 #include "kvInfoCodec.h"
 #include "kvOpener.h"
+#include "testHome.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -45,21 +46,8 @@ QByteArray Utf16Le(const QString &text)
 class KvInfoTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(home.isValid());
-        qputenv("WEB2ARC_HOME", home.path().toUtf8());
-        qunsetenv("WEB2ARC_OPENER");
-        kvOpener::SetOpenHook([this](const QString &address) { opened.append(address); });
-    }
-    void TearDown() override
-    {
-        kvOpener::SetOpenHook({});
-        qunsetenv("WEB2ARC_HOME");
-    }
-
-    QTemporaryDir home;
-    QStringList opened;
+    TkvTestHome home;
+    const QStringList &opened = home.Opened();
 };
 
 } // namespace

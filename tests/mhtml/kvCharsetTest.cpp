@@ -102,14 +102,6 @@ TEST(KvCharsetTest, PrescansMetaDeclarationsLikeABrowser)
     EXPECT_EQ(TkvCharset::Prescan(QByteArray(990, ' ') + "<meta charset=gbk>"), u("GBK"));
 }
 
-TEST(KvCharsetTest, ChecksUtf8Strictly)
-{
-    EXPECT_TRUE(TkvCharset::IsValidUtf8(bytes("a\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80")));
-    EXPECT_TRUE(TkvCharset::IsValidUtf8(QByteArray()));
-    for (const char *bad : {"\xC0\x80", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE6\x97", "\x80", "\xFF"})
-        EXPECT_FALSE(TkvCharset::IsValidUtf8(QByteArray(bad))) << QByteArray(bad).toHex().constData();
-}
-
 TEST(KvCharsetTest, RoundTripsEastAsianAndCyrillicCharsets)
 {
     const std::pair<const char *, const char *> cases[] = {

@@ -185,7 +185,7 @@ TEST(KvMimeWriterTest, TopHeadersDateAndBoundary)
     EXPECT_EQ(read.Header("Date"), "Wed, 09 Dec 2026 08:06:46 +0000");
     EXPECT_EQ(read.Header("MIME-Version"), "1.0");
     EXPECT_EQ(read.Header("Snapshot-Content-Location"), "file:///p.htm");
-    EXPECT_NE(read.Header("From").find(kvMhtProductName), std::string::npos);
+    EXPECT_NE(read.Header("From").find("Batch WEB2ARC Converter"), std::string::npos);
     EXPECT_TRUE(archive.contains("multipart/related;\r\n\ttype=\"text/html\";"));
     EXPECT_NE(read.boundary.find("=_"), std::string::npos);
     EXPECT_TRUE(archive.endsWith(("\r\n--" + read.boundary + "--\r\n").c_str()));

@@ -25,6 +25,11 @@ TEST(KvPathTest, FolderPartEndsAtTheLastSlash)
     EXPECT_EQ(TkvPath::NamePart(QStringLiteral("/pages/index.htm")), QStringLiteral("index.htm"));
     EXPECT_EQ(TkvPath::NamePart(QStringLiteral("/pages/")), QString());
     EXPECT_EQ(TkvPath::NamePart(QStringLiteral("index.htm")), QStringLiteral("index.htm"));
+    // Trailing separators go, but the root stays the root.
+    EXPECT_EQ(TkvPath::WithoutTrailingSlash(QStringLiteral("/out/a//")), QStringLiteral("/out/a"));
+    EXPECT_EQ(TkvPath::WithoutTrailingSlash(QStringLiteral("//")), QStringLiteral("/"));
+    EXPECT_EQ(TkvPath::WithoutTrailingSlash(QStringLiteral("out")), QStringLiteral("out"));
+    EXPECT_EQ(TkvPath::WithoutTrailingSlash(QString()), QString());
 }
 
 /// The names in `folder` as the file system holds them (bytes, not text).

@@ -1,5 +1,6 @@
 // The text-file codec and the whole-file byte access.
 #include "kvTextFile.h"
+#include "fileSizeLimit.h"
 #include "kvFileError.h"
 
 #include <QDir>
@@ -9,10 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -150,25 +148,17 @@ TEST(KvTextFileTest, FullDiskLeavesTheOldFileWhole)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("project.txt"));
     writeAll(path, "Source=/kept\r\n");
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{16, 16};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+    const int code = RunWithFileSizeLimit(16, [&] {
         try {
             TkvTextFile::WriteLines(path, {QString(100, QLatin1Char('y'))});
         } catch (const TkvFileError &error) {
             const bool named =
                 QString::fromUtf8(error.what()).startsWith(QStringLiteral("Cannot create file \"%1\"").arg(path));
-            ::_exit(named ? 3 : 4);
+            return named ? 3 : 4;
         }
-        ::_exit(5);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 3);
+        return 5;
+    });
+    EXPECT_EQ(code, 3);
     EXPECT_EQ(readAll(path), QByteArray("Source=/kept\r\n"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"project.txt"}));
 }

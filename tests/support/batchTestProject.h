@@ -5,32 +5,26 @@
 
 #include "kvProject.h"
 #include "kvRunOptions.h"
+#include "testHome.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <thread>
 
-/// Sets WEB2ARC_HOME to a temporary folder and installs a fresh TkvProject as `Project` for the
-/// lifetime of the object; restores both afterwards.
+/// A per-user folder of its own (TkvTestHome) and a fresh TkvProject installed as `Project` for the
+/// lifetime of the object; both are put back afterwards.
 class BatchTestProject
 {
 public:
     BatchTestProject()
     {
-        const char *old = std::getenv("WEB2ARC_HOME");
-        hadHome = old != nullptr;
-        if (old)
-            oldHome = old;
-        qputenv("WEB2ARC_HOME", QFile::encodeName(home.path() + QStringLiteral("/web2arc")));
         previous = Project;
         project = std::make_unique<TkvProject>();
         project->ShortName = QStringLiteral("web2arc");
@@ -42,21 +36,16 @@ public:
     {
         Project = previous;
         project.reset();
-        if (hadHome)
-            qputenv("WEB2ARC_HOME", oldHome);
-        else
-            qunsetenv("WEB2ARC_HOME");
     }
     TkvProject *operator->() const { return project.get(); }
+    const TkvTestHome &Home() const { return home; }
     /// The options a run started now would take.
     TkvRunOptions Options() const { return TkvRunOptions::Take(*project); }
 
 private:
-    QTemporaryDir home;
+    TkvTestHome home;
     std::unique_ptr<TkvProject> project;
     TkvProject *previous = nullptr;
-    QByteArray oldHome;
-    bool hadHome = false;
 };
 
 /// Writes `content` to `path` (a UTF-8 path), creating missing folders.

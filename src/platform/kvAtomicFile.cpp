@@ -1,7 +1,7 @@
 #include "kvAtomicFile.h"
 
+#include "kvFileError.h"
 #include "kvFileName.h"
-#include "kvMhtError.h"
 
 #include <QDir>
 
@@ -35,25 +35,28 @@ QByteArray shortened(const QByteArray &name, qsizetype limit)
 
 } // namespace
 
-TkvAtomicFile::TkvAtomicFile(const QString &target, bool replace) : target(target), replace(replace)
+TkvAtomicFile::TkvAtomicFile(const QString &target, bool replace, unsigned newPermissions)
+    : target(target), replace(replace), newPermissions(newPermissions)
 {
     const QString absolute = QDir::isAbsolutePath(target) ? target : QDir::currentPath() + QLatin1Char('/') + target;
     if (TkvFileName::IsDir(absolute))
-        throw EMhtError(QStringLiteral("Cannot write %1: it is a folder.").arg(quoted(target)));
+        throw TkvFileError(QStringLiteral("Cannot write %1: it is a folder.").arg(quoted(target)), EISDIR);
     if (!replace && TkvFileName::Exists(absolute))
-        throw EMhtError(QStringLiteral("Cannot write %1: the file already exists.").arg(quoted(target)));
+        throw TkvFileError(QStringLiteral("Cannot write %1: the file already exists.").arg(quoted(target)), EEXIST);
     const QString folder = folderOf(absolute);
     if (!TkvFileName::Exists(folder)) {
         // Tell a missing folder from one whose path runs through a file (ENOTDIR).
         QString up = folder;
         while (!TkvFileName::Exists(up) && up.size() > 1)
             up = folderOf(up);
-        const QString why = TkvFileName::IsDir(up) ? QStringLiteral("the folder %1 does not exist").arg(quoted(folder))
-                                                   : QStringLiteral("%1 is not a folder").arg(quoted(up));
-        throw EMhtError(QStringLiteral("Cannot write %1: %2.").arg(quoted(target), why));
+        const bool missing = TkvFileName::IsDir(up);
+        const QString why = missing ? QStringLiteral("the folder %1 does not exist").arg(quoted(folder))
+                                    : QStringLiteral("%1 is not a folder").arg(quoted(up));
+        throw TkvFileError(QStringLiteral("Cannot write %1: %2.").arg(quoted(target), why), missing ? ENOENT : ENOTDIR);
     }
     if (!TkvFileName::IsDir(folder))
-        throw EMhtError(QStringLiteral("Cannot write %1: %2 is not a folder.").arg(quoted(target), quoted(folder)));
+        throw TkvFileError(QStringLiteral("Cannot write %1: %2 is not a folder.").arg(quoted(target), quoted(folder)),
+                           ENOTDIR);
 
     // The name is cut short so that a target name near NAME_MAX still gets a temporary file.
     const QByteArray name = TkvFileName::Encode(absolute.mid(absolute.lastIndexOf(QLatin1Char('/')) + 1));
@@ -62,7 +65,7 @@ TkvAtomicFile::TkvAtomicFile(const QString &target, bool replace) : target(targe
         prefix += QLatin1Char('/');
     prefix += QLatin1Char('.') + TkvFileName::Decode(shortened(name, 64)) + QLatin1Char('.');
     if (!file.CreateUnique(prefix, QStringLiteral(".tmp"), temporaryName))
-        fail(TkvNativeFile::ErrorText(file.LastError()));
+        fail(file.LastError());
 }
 
 TkvAtomicFile::~TkvAtomicFile()
@@ -79,46 +82,47 @@ void TkvAtomicFile::discard()
     temporaryName.clear();
 }
 
-void TkvAtomicFile::fail(const QString &reason)
+void TkvAtomicFile::fail(int error)
 {
-    QString why = reason;
+    QString why = TkvNativeFile::ErrorText(error);
     while (why.endsWith(QLatin1Char('.')))
         why.chop(1);
     if (why.isEmpty())
         why = QStringLiteral("unknown error");
     discard();
-    throw EMhtError(QStringLiteral("Cannot write %1: %2.").arg(quoted(target), why));
+    throw TkvFileError(QStringLiteral("Cannot write %1: %2.").arg(quoted(target), why), error);
 }
 
 void TkvAtomicFile::Write(const QByteArray &bytes)
 {
     if (!file.IsOpen())
-        throw EMhtError(QStringLiteral("Cannot write %1: the file is already closed.").arg(quoted(target)));
+        throw TkvFileError(QStringLiteral("Cannot write %1: the file is already closed.").arg(quoted(target)), EBADF);
     if (!file.WriteAll(bytes.constData(), bytes.size()))
-        fail(TkvNativeFile::ErrorText(file.LastError()));
+        fail(file.LastError());
 }
 
 void TkvAtomicFile::Commit()
 {
     if (!file.IsOpen())
-        throw EMhtError(QStringLiteral("Cannot write %1: the file is already closed.").arg(quoted(target)));
-    // A new archive gets the usual permissions of a document (the temporary file has 0600);
-    // a replaced one keeps those of the file it replaces.
-    unsigned permissions = 0644;
+        throw TkvFileError(QStringLiteral("Cannot write %1: the file is already closed.").arg(quoted(target)), EBADF);
+    // A new file gets the permissions asked for (the temporary file has 0600); a replaced one keeps
+    // those of the file it replaces.
+    unsigned permissions = newPermissions;
     if (const auto old = TkvNativeFile::StatusOf(target); old && old->kind == TkvFileStatus::Kind::Regular)
         permissions = old->permissions;
     if (!file.SetPermissions(permissions))
-        fail(TkvNativeFile::ErrorText(file.LastError()));
+        fail(file.LastError());
     if (!file.Close()) // a delayed write error (NFS, quota) shows up here
-        fail(TkvNativeFile::ErrorText(file.LastError()));
+        fail(file.LastError());
     if (!TkvFileName::Rename(temporaryName, target))
-        fail(TkvNativeFile::ErrorText(errno));
+        fail(errno);
     temporaryName.clear();
 }
 
-void TkvAtomicFile::WriteAll(const QString &target, const std::vector<QByteArray> &chunks, bool replace)
+void TkvAtomicFile::WriteAll(const QString &target, const std::vector<QByteArray> &chunks, bool replace,
+                             unsigned newPermissions)
 {
-    TkvAtomicFile out(target, replace);
+    TkvAtomicFile out(target, replace, newPermissions);
     for (const QByteArray &chunk : chunks)
         out.Write(chunk);
     out.Commit();

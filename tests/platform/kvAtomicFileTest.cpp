@@ -1,6 +1,7 @@
 #include "kvAtomicFile.h"
+#include "fileSizeLimit.h"
+#include "kvFileError.h"
 #include "kvFileName.h"
-#include "kvMhtError.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,11 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -39,7 +37,7 @@ std::string errorOf(const std::function<void()> &run)
 {
     try {
         run();
-    } catch (const EMhtError &e) {
+    } catch (const TkvFileError &e) {
         return e.what();
     }
     return {};
@@ -109,25 +107,15 @@ TEST(KvAtomicFileTest, FullDiskLeavesExistingTargetAndNoPartialFile)
     const QString target = dir.filePath(QStringLiteral("out.mht"));
     writeFile(target, "old archive");
 
-    // RLIMIT_FSIZE stands in for a full disk; root ignores permission bits but not this limit.
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{4096, 4096};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        int code = 1;
+    const int code = RunWithFileSizeLimit(4096, [&] {
         try {
             TkvAtomicFile::WriteAll(target, {QByteArray(3000, 'a'), QByteArray(3000, 'b')}, true);
-        } catch (const EMhtError &e) {
-            code = std::string(e.what()).find("Cannot write") == 0 ? 0 : 2;
+        } catch (const TkvFileError &e) {
+            return std::string(e.what()).find("Cannot write") == 0 && e.Error() == EFBIG ? 0 : 2;
         }
-        _exit(code);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the write reported success, 2: unexpected message";
+        return 1;
+    });
+    EXPECT_EQ(code, 0) << "1: the write reported success, 2: unexpected message or error number";
     EXPECT_EQ(readAll(target), QByteArray("old archive"));
     EXPECT_EQ(entries(dir.path()), QStringList{QStringLiteral("out.mht")});
 }

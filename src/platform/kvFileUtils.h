@@ -14,8 +14,9 @@ public:
     static QString ReadFileText(const QString &path, int unitSize = 2);
 
     /// Writes the text's units (no byte-order mark) after creating the missing folders of the path
-    /// (a failure there is ignored; the open then fails). With `append` the units go to the end of an
-    /// existing file; otherwise the file ends up holding exactly the text (empty text: empty file).
+    /// (a failure there is ignored; the write then fails). With `append` the units go to the end of an
+    /// existing file; otherwise the file is replaced as a whole (TkvTextFile::ReplaceBytes) and ends up
+    /// holding exactly the text (empty text: empty file), or, after a failure, its old text.
     /// Raises TkvFileError "Cannot create file ...", "Cannot open file ..." or "Cannot write file ...",
     /// and std::invalid_argument for a unit size other than 2.
     static void WriteFileText(const QString &path, const QString &text, int unitSize = 2, bool append = false);

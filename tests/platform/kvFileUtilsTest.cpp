@@ -1,7 +1,9 @@
 // Whole-file UTF-16LE text.
 #include "kvFileUtils.h"
+#include "fileSizeLimit.h"
 #include "kvFileError.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -77,6 +79,24 @@ TEST(KvFileUtilsTest, ErrorsNameTheFile)
     EXPECT_THROW(TkvFileUtils::ReadFileText(plain, 1), std::invalid_argument);
     EXPECT_THROW(TkvFileUtils::WriteFileText(plain, QStringLiteral("y"), 4), std::invalid_argument);
     EXPECT_EQ(TkvFileUtils::ReadFileText(plain), QStringLiteral("x")); // untouched by the refused write
+}
+
+TEST(KvFileUtilsTest, ATextThatCannotBeWrittenWholeLeavesTheOldOne)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("web2arc.ext"));
+    TkvFileUtils::WriteFileText(path, QStringLiteral("counters"));
+    const int code = RunWithFileSizeLimit(4096, [&] {
+        try {
+            TkvFileUtils::WriteFileText(path, QString(3000, QLatin1Char('x')));
+        } catch (const TkvFileError &) {
+            return 0;
+        }
+        return 1;
+    });
+    EXPECT_EQ(code, 0) << "1: the write reported success";
+    EXPECT_EQ(TkvFileUtils::ReadFileText(path), QStringLiteral("counters"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("web2arc.ext")});
 }
 
 } // namespace

@@ -19,14 +19,16 @@
 /// Paths are file names as TkvFileName holds them (a byte that is not UTF-8 is a lone surrogate), so
 /// any name the file system can hold can be written.
 ///
-/// Errors are EMhtError sentences naming the target and the system's reason.
+/// Errors are TkvFileError sentences naming the target and the system's reason ("Cannot write
+/// "/out/a.mht": No space left on device."), with the system's error number.
 /// Thread rules: one object per thread; different targets may be written in parallel.
 class TkvAtomicFile
 {
 public:
     /// Creates the temporary file beside `target`. Throws when the folder does not exist or cannot be
     /// written, or when `target` is a folder; with `replace` false, also when `target` exists.
-    TkvAtomicFile(const QString &target, bool replace);
+    /// `newPermissions` are those of a new target; a replaced one keeps its own.
+    TkvAtomicFile(const QString &target, bool replace, unsigned newPermissions = 0644);
     ~TkvAtomicFile();
     TkvAtomicFile(const TkvAtomicFile &) = delete;
     TkvAtomicFile &operator=(const TkvAtomicFile &) = delete;
@@ -37,14 +39,16 @@ public:
     void Commit();
 
     /// Writes `chunks` (concatenated) to `target` in one go.
-    static void WriteAll(const QString &target, const std::vector<QByteArray> &chunks, bool replace);
+    static void WriteAll(const QString &target, const std::vector<QByteArray> &chunks, bool replace,
+                         unsigned newPermissions = 0644);
 
 private:
-    [[noreturn]] void fail(const QString &reason);
+    [[noreturn]] void fail(int error);
     void discard();
 
     QString target;
     bool replace;
+    unsigned newPermissions;
     TkvNativeFile file;    ///< the temporary file while open
     QString temporaryName; ///< its name; empty once renamed or removed
 };

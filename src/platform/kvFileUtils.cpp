@@ -35,12 +35,16 @@ void TkvFileUtils::WriteFileText(const QString &path, const QString &text, int u
 {
     requireUnitSize(unitSize);
     const QString folder = TkvPath::FolderPart(path);
-    if (!folder.isEmpty()) {
-        TkvFileName::MakePath(folder);
+    if (append && !folder.isEmpty()) {
+        TkvFileName::MakePath(folder); // ReplaceBytes creates them itself
     }
     QByteArray bytes(text.size() * 2, Qt::Uninitialized);
     for (qsizetype i = 0; i < text.size(); ++i) {
         qToLittleEndian<quint16>(text.at(i).unicode(), bytes.data() + 2 * i);
     }
-    TkvTextFile::WriteBytes(path, bytes, append);
+    if (append) {
+        TkvTextFile::WriteBytes(path, bytes, true);
+    } else {
+        TkvTextFile::ReplaceBytes(path, bytes); // a failure leaves the old text whole
+    }
 }
