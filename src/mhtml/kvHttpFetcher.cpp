@@ -112,33 +112,27 @@ bool isLoopback(const QString &url)
            host.startsWith(QLatin1String("127.")) || host == QLatin1String("[::1]");
 }
 
-} // namespace
-
-QString TkvHttpFetcher::DefaultUserAgent()
+/// Everything one request hands to libcurl by pointer: it must live until the request is over.
+struct TRequest
 {
-    return QLatin1String(TkvProductValues::ShortName) + QLatin1Char('/') + QLatin1String(TkvProductValues::Version);
-}
-
-TkvFetchResult TkvHttpFetcher::Get(const QString &url, const TkvFetchPolicy &policy)
-{
-    thread_local TCurlHandle curl;
-    CURL *h = curl.handle;
-    if (!h)
-        throw EMhtError(QStringLiteral("Cannot fetch \"%1\": The HTTP library could not be initialised.").arg(url));
-    curl_easy_reset(h); // keeps the connection cache
-
+    TRequest(const QString &url, const TkvFetchPolicy &policy)
+        : url(url.toUtf8()),
+          agent((policy.userAgent.isEmpty() ? TkvHttpFetcher::DefaultUserAgent() : policy.userAgent).toUtf8()),
+          user(policy.user.toUtf8()), password(policy.password.toUtf8()),
+          proxy(policy.proxy ? policy.proxy->toUtf8() : QByteArray()), caFile(QFile::encodeName(policy.caFile))
+    {
+        transfer.maxBytes = policy.maxBytes;
+    }
+    const QByteArray url, agent, user, password, proxy, caFile;
     TTransfer transfer;
-    transfer.maxBytes = policy.maxBytes;
     char errorBuffer[CURL_ERROR_SIZE] = {0};
-    const QByteArray urlBytes = url.toUtf8();
-    const QByteArray agent = (policy.userAgent.isEmpty() ? DefaultUserAgent() : policy.userAgent).toUtf8();
-    const QByteArray user = policy.user.toUtf8();
-    const QByteArray password = policy.password.toUtf8();
-    const QByteArray proxy = policy.proxy ? policy.proxy->toUtf8() : QByteArray();
-    const QByteArray caFile = QFile::encodeName(policy.caFile);
+};
 
-    curl_easy_setopt(h, CURLOPT_URL, urlBytes.constData());
-    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
+/// Sets every option of one GET on the thread's handle.
+void configure(CURL *h, TRequest &request, const QString &url, const TkvFetchPolicy &policy)
+{
+    curl_easy_setopt(h, CURLOPT_URL, request.url.constData());
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, request.errorBuffer);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -147,54 +141,57 @@ TkvFetchResult TkvHttpFetcher::Get(const QString &url, const TkvFetchPolicy &pol
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, policy.connectTimeoutMs);
     curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, policy.totalTimeoutMs);
     curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, ""); // every encoding libcurl can decode
-    curl_easy_setopt(h, CURLOPT_USERAGENT, agent.constData());
+    curl_easy_setopt(h, CURLOPT_USERAGENT, request.agent.constData());
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(h, CURLOPT_FILETIME, 1L);
     curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(policy.maxBytes));
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, onData);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &request.transfer);
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, onHeader);
-    curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &request.transfer);
     if (!policy.user.isEmpty() || !policy.password.isEmpty()) {
-        curl_easy_setopt(h, CURLOPT_USERNAME, user.constData());
-        curl_easy_setopt(h, CURLOPT_PASSWORD, password.constData());
+        curl_easy_setopt(h, CURLOPT_USERNAME, request.user.constData());
+        curl_easy_setopt(h, CURLOPT_PASSWORD, request.password.constData());
         curl_easy_setopt(h, CURLOPT_HTTPAUTH, long(CURLAUTH_ANY));
     }
     if (policy.proxy)
-        curl_easy_setopt(h, CURLOPT_PROXY, proxy.constData()); // "" turns proxies off
+        curl_easy_setopt(h, CURLOPT_PROXY, request.proxy.constData()); // "" turns proxies off
     else if (isLoopback(url))
         curl_easy_setopt(h, CURLOPT_PROXY, ""); // like browsers: this machine is never reached through a proxy
     if (!policy.caFile.isEmpty())
-        curl_easy_setopt(h, CURLOPT_CAINFO, caFile.constData());
+        curl_easy_setopt(h, CURLOPT_CAINFO, request.caFile.constData());
+}
 
-    const CURLcode code = curl_easy_perform(h);
-    // Nothing of this request may leak into the next one on this thread's handle.
-    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, nullptr);
-    curl_easy_setopt(h, CURLOPT_HEADERDATA, nullptr);
-
-    if (transfer.overflow || code == CURLE_FILESIZE_EXCEEDED)
+/// Throws the failure of a finished request: too large, a transport error, or a status outside 2xx.
+void checkOutcome(CURL *h, CURLcode code, const TRequest &request, const QString &url, qint64 maxBytes)
+{
+    if (request.transfer.overflow || code == CURLE_FILESIZE_EXCEEDED)
         throw EMhtError(
-            QStringLiteral("Cannot fetch \"%1\": The response is larger than %2.").arg(url, sizeText(policy.maxBytes)));
+            QStringLiteral("Cannot fetch \"%1\": The response is larger than %2.").arg(url, sizeText(maxBytes)));
     if (code != CURLE_OK) {
-        const QString text =
-            errorBuffer[0] ? QString::fromUtf8(errorBuffer).trimmed() : QString::fromUtf8(curl_easy_strerror(code));
+        const QString text = request.errorBuffer[0] ? QString::fromUtf8(request.errorBuffer).trimmed()
+                                                    : QString::fromUtf8(curl_easy_strerror(code));
         throw EMhtError(QStringLiteral("Cannot fetch \"%1\": %2").arg(url, text));
     }
-
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
     if (status < 200 || status >= 300) {
-        QString reason = QString::fromLatin1(transfer.reason);
+        QString reason = QString::fromLatin1(request.transfer.reason);
         if (reason.isEmpty())
             reason = standardReason(status);
         throw EMhtError(reason.isEmpty() ? QStringLiteral("HTTP %1: %2").arg(status).arg(url)
                                          : QStringLiteral("HTTP %1 %2: %3").arg(status).arg(reason, url));
     }
+}
 
+/// The result of a request that succeeded: its body and what the handle knows about the response.
+TkvFetchResult resultOf(CURL *h, TTransfer &transfer, const QString &url)
+{
     TkvFetchResult result;
     result.body = std::move(transfer.body);
+    long status = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
     result.httpStatus = int(status);
     result.fetchedAt = QDateTime::currentDateTimeUtc();
     const char *contentType = nullptr;
@@ -211,4 +208,29 @@ TkvFetchResult TkvHttpFetcher::Get(const QString &url, const TkvFetchPolicy &pol
     if (curl_easy_getinfo(h, CURLINFO_FILETIME_T, &fileTime) == CURLE_OK && fileTime >= 0)
         result.lastModified = QDateTime::fromSecsSinceEpoch(qint64(fileTime), Qt::UTC);
     return result;
+}
+
+} // namespace
+
+QString TkvHttpFetcher::DefaultUserAgent()
+{
+    return QLatin1String(TkvProductValues::ShortName) + QLatin1Char('/') + QLatin1String(TkvProductValues::Version);
+}
+
+TkvFetchResult TkvHttpFetcher::Get(const QString &url, const TkvFetchPolicy &policy)
+{
+    thread_local TCurlHandle curl;
+    CURL *h = curl.handle;
+    if (!h)
+        throw EMhtError(QStringLiteral("Cannot fetch \"%1\": The HTTP library could not be initialised.").arg(url));
+    curl_easy_reset(h); // keeps the connection cache
+    TRequest request(url, policy);
+    configure(h, request, url, policy);
+    const CURLcode code = curl_easy_perform(h);
+    // Nothing of this request may leak into the next one on this thread's handle.
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, nullptr);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, nullptr);
+    checkOutcome(h, code, request, url, policy.maxBytes);
+    return resultOf(h, request.transfer, url);
 }

@@ -10,20 +10,89 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
 
 namespace {
 
-/// True for the element names ScanHtml acts on, so that every other tag (most of a page) costs one
-/// lookup instead of a chain of comparisons.
-bool isScannedElement(std::string_view name)
+using Kind = TkvResourceKind;
+
+/// When a row of the reference table applies to a start tag.
+enum class TWhen
 {
-    static const std::unordered_set<std::string_view> names{
-        "base",   "img",    "source",  "picture", "video",  "audio", "track",   "input",
-        "link",   "script", "body",    "table",   "td",     "th",    "bgsound", "embed",
-        "object", "image",  "feimage", "use",     "iframe", "frame", "style",   "title"};
-    return names.count(name) != 0;
+    Always,
+    TypeIsImage,   ///< <input type=image>
+    RelStyleSheet, ///< <link rel=stylesheet>
+    RelIcon,       ///< <link rel=icon, shortcut icon, apple-touch-icon ...> that is not a style sheet
+    WithoutHref,   ///< SVG: xlink:href counts only when there is no href
+};
+
+/// One attribute of one element that names a resource.
+struct TReferenceRule
+{
+    std::string_view element;
+    std::string_view attribute;
+    std::optional<Kind> kind; ///< none: the kind of the picture, audio or video element around it
+    bool srcset;              ///< the value is a list of srcset candidates
+    TWhen when;
+};
+
+/// The table ScanHtml reads start tags by. The rows of an element stand together, in the order its
+/// references are listed.
+constexpr TReferenceRule referenceRules[] = {
+    {"img", "src", Kind::Image, false, TWhen::Always},
+    {"img", "srcset", Kind::Image, true, TWhen::Always},
+    {"source", "src", std::nullopt, false, TWhen::Always},
+    {"source", "srcset", std::nullopt, true, TWhen::Always},
+    {"video", "poster", Kind::Image, false, TWhen::Always},
+    {"video", "src", Kind::Object, false, TWhen::Always},
+    {"audio", "src", Kind::Sound, false, TWhen::Always},
+    {"track", "src", std::nullopt, false, TWhen::Always},
+    {"input", "src", Kind::Image, false, TWhen::TypeIsImage},
+    {"link", "href", Kind::StyleSheet, false, TWhen::RelStyleSheet},
+    {"link", "href", Kind::Image, false, TWhen::RelIcon},
+    {"script", "src", Kind::Script, false, TWhen::Always},
+    {"body", "background", Kind::Image, false, TWhen::Always},
+    {"table", "background", Kind::Image, false, TWhen::Always},
+    {"td", "background", Kind::Image, false, TWhen::Always},
+    {"th", "background", Kind::Image, false, TWhen::Always},
+    {"bgsound", "src", Kind::Sound, false, TWhen::Always},
+    {"embed", "src", Kind::Object, false, TWhen::Always},
+    {"object", "data", Kind::Object, false, TWhen::Always},
+    {"image", "href", Kind::Image, false, TWhen::Always},
+    {"image", "xlink:href", Kind::Image, false, TWhen::WithoutHref},
+    {"feimage", "href", Kind::Image, false, TWhen::Always},
+    {"feimage", "xlink:href", Kind::Image, false, TWhen::WithoutHref},
+    {"use", "href", Kind::Image, false, TWhen::Always},
+    {"use", "xlink:href", Kind::Image, false, TWhen::WithoutHref},
+    {"iframe", "src", Kind::Frame, false, TWhen::Always},
+    {"frame", "src", Kind::Frame, false, TWhen::Always},
+};
+
+/// Elements ScanHtml acts on beyond the table: the base address, the media elements that decide the
+/// kind of their sources, and the raw text of style sheets and of the title.
+constexpr std::string_view specialElements[] = {"base", "picture", "video", "audio", "style", "title"};
+
+/// The table's rows for `element` (empty for other elements); `scanned` tells whether ScanHtml acts
+/// on the element at all, so that every other tag (most of a page) costs one lookup.
+std::span<const TReferenceRule> rulesOf(std::string_view element, bool &scanned)
+{
+    static const auto index = [] {
+        std::unordered_map<std::string_view, std::span<const TReferenceRule>> byElement;
+        for (const TReferenceRule &rule : referenceRules) {
+            std::span<const TReferenceRule> &rows = byElement[rule.element];
+            rows = rows.empty() ? std::span<const TReferenceRule>(&rule, 1)
+                                : std::span<const TReferenceRule>(rows.data(), rows.size() + 1);
+        }
+        for (std::string_view element : specialElements)
+            byElement.try_emplace(element);
+        return byElement;
+    }();
+    const auto it = index.find(element);
+    scanned = it != index.end();
+    return scanned ? it->second : std::span<const TReferenceRule>();
 }
 
 constexpr size_t kNotInDocument = SIZE_MAX;
@@ -81,6 +150,31 @@ bool relHas(const std::string &rel, std::string_view word)
                 return true;
         }
         i = j;
+    }
+    return false;
+}
+
+/// Whether `rule` applies to the start tag `token`.
+bool applies(const TReferenceRule &rule, const TkvHtmlToken &token)
+{
+    const auto rel = [&](std::string_view word) {
+        const TkvHtmlToken::Attribute *a = token.Find("rel");
+        return a && relHas(a->value, word);
+    };
+    switch (rule.when) {
+    case TWhen::Always:
+        return true;
+    case TWhen::TypeIsImage: {
+        const TkvHtmlToken::Attribute *type = token.Find("type");
+        return type &&
+               QString::fromUtf8(type->value).trimmed().compare(QLatin1String("image"), Qt::CaseInsensitive) == 0;
+    }
+    case TWhen::RelStyleSheet:
+        return rel("stylesheet");
+    case TWhen::RelIcon:
+        return !rel("stylesheet") && (rel("icon") || rel("apple-touch-icon") || rel("apple-touch-icon-precomposed"));
+    case TWhen::WithoutHref:
+        return !token.Find("href");
     }
     return false;
 }
@@ -162,149 +256,110 @@ void TkvResourceCollector::ScanHtml(std::string_view html)
 {
     TkvHtmlTokenizer tokenizer(html);
     TkvHtmlToken token;
-    enum class Raw
-    {
-        None,
-        Style,
-        Title
-    } raw = Raw::None;
-    bool titleDone = false;
-    std::string titleText;
-    // The element a <source> or <track> belongs to decides its kind; the innermost one counts.
-    std::vector<std::string> media;
-
-    auto attributeOf = [&](std::string_view name) { return token.Find(name); };
-    auto single = [&](std::string_view name, TkvResourceKind kind) {
-        if (const TkvHtmlToken::Attribute *a = attributeOf(name)) {
-            const QString reference = decode(a->value);
-            add(reference, base, kind);
-            rewriteFileReference(reference, a->valueBegin, a->valueEnd);
-        }
-    };
-    auto mediaKind = [&]() {
-        if (media.empty())
-            return TkvResourceKind::Object;
-        if (media.back() == "picture")
-            return TkvResourceKind::Image;
-        if (media.back() == "audio")
-            return TkvResourceKind::Sound;
-        return TkvResourceKind::Object;
-    };
-
+    TScan scan;
     while (tokenizer.Next(token)) {
-        if (token.kind == TkvHtmlToken::Text) {
-            if (raw == Raw::Style)
+        switch (token.kind) {
+        case TkvHtmlToken::Text:
+            if (scan.raw == TScan::Raw::Style)
                 scanCss(token.text, base, size_t(token.text.data() - html.data()));
-            else if (raw == Raw::Title && !titleDone)
-                titleText.append(token.text);
-            continue;
-        }
-        if (token.kind != TkvHtmlToken::StartTag && token.kind != TkvHtmlToken::EndTag)
-            continue;
-        const bool scanned = isScannedElement(token.name);
-        if (token.kind == TkvHtmlToken::EndTag) {
-            if (!scanned)
-                continue;
-            if (token.name == "style" && raw == Raw::Style)
-                raw = Raw::None;
-            else if (token.name == "title" && raw == Raw::Title) {
-                raw = Raw::None;
-                titleDone = true;
-            } else if ((token.name == "picture" || token.name == "video" || token.name == "audio") && !media.empty()) {
-                for (size_t i = media.size(); i-- > 0;) {
-                    if (media[i] == token.name) {
-                        media.resize(i);
-                        break;
-                    }
-                }
-            }
-            continue;
-        }
-        if (token.kind != TkvHtmlToken::StartTag)
-            continue;
-
-        const std::string &name = token.name;
-        if (const TkvHtmlToken::Attribute *style = attributeOf("style"))
-            ScanCss(style->value, base);
-        if (!scanned)
-            continue;
-
-        if (name == "base") {
-            const TkvHtmlToken::Attribute *href = attributeOf("href");
-            if (href && !baseSeen) {
-                baseSeen = true;
-                const QString resolved = TkvUrl::Resolve(decode(href->value), documentUrl, charset);
-                if (!resolved.isEmpty()) {
-                    base = resolved;
-                    if (href->valueBegin != href->valueEnd) {
-                        const QString stored = local ? TkvUrl::ToArchiveLocation(resolved) : resolved;
-                        edits.push_back({href->valueBegin, href->valueEnd, attributeText(stored)});
-                    }
-                }
-            }
-        } else if (name == "img") {
-            single("src", TkvResourceKind::Image);
-            if (const TkvHtmlToken::Attribute *a = attributeOf("srcset"))
-                addSrcset(a->value, TkvResourceKind::Image);
-        } else if (name == "source") {
-            const TkvResourceKind kind = mediaKind();
-            single("src", kind);
-            if (const TkvHtmlToken::Attribute *a = attributeOf("srcset"))
-                addSrcset(a->value, kind);
-        } else if (name == "picture" || name == "video" || name == "audio") {
-            if (!token.selfClosing)
-                media.push_back(name);
-            if (name == "video") {
-                single("poster", TkvResourceKind::Image);
-                single("src", TkvResourceKind::Object);
-            } else if (name == "audio") {
-                single("src", TkvResourceKind::Sound);
-            }
-        } else if (name == "track") {
-            single("src", mediaKind());
-        } else if (name == "input") {
-            const TkvHtmlToken::Attribute *type = attributeOf("type");
-            if (type &&
-                QString::fromUtf8(type->value).trimmed().compare(QLatin1String("image"), Qt::CaseInsensitive) == 0)
-                single("src", TkvResourceKind::Image);
-        } else if (name == "link") {
-            const TkvHtmlToken::Attribute *rel = attributeOf("rel");
-            if (rel) {
-                if (relHas(rel->value, "stylesheet"))
-                    single("href", TkvResourceKind::StyleSheet);
-                else if (relHas(rel->value, "icon") || relHas(rel->value, "apple-touch-icon") ||
-                         relHas(rel->value, "apple-touch-icon-precomposed"))
-                    single("href", TkvResourceKind::Image);
-            }
-        } else if (name == "script") {
-            single("src", TkvResourceKind::Script);
-        } else if (name == "body" || name == "table" || name == "td" || name == "th") {
-            single("background", TkvResourceKind::Image);
-        } else if (name == "bgsound") {
-            single("src", TkvResourceKind::Sound);
-        } else if (name == "embed") {
-            single("src", TkvResourceKind::Object);
-        } else if (name == "object") {
-            single("data", TkvResourceKind::Object);
-        } else if (name == "image" || name == "feimage" || name == "use") {
-            // SVG: href wins over the older xlink:href when both are present.
-            if (attributeOf("href"))
-                single("href", TkvResourceKind::Image);
-            else
-                single("xlink:href", TkvResourceKind::Image);
-        } else if (name == "iframe" || name == "frame") {
-            single("src", TkvResourceKind::Frame);
-        } else if (name == "style") {
-            if (!token.selfClosing)
-                raw = Raw::Style;
-        } else if (name == "title") {
-            if (!titleDone && !tokenizer.InForeignContent() && !token.selfClosing)
-                raw = Raw::Title;
+            else if (scan.raw == TScan::Raw::Title && !scan.titleDone)
+                scan.titleText.append(token.text);
+            break;
+        case TkvHtmlToken::StartTag:
+            startTag(token, tokenizer.InForeignContent(), scan);
+            break;
+        case TkvHtmlToken::EndTag:
+            endTag(token, scan);
+            break;
+        default:
+            break;
         }
     }
     std::sort(edits.begin(), edits.end(), [](const TkvPageEdit &a, const TkvPageEdit &b) { return a.begin < b.begin; });
-    if (!titleText.empty())
-        title = collapseWhiteSpace(decode(TkvHtmlEntities::Decode(titleText, false)));
+    if (!scan.titleText.empty())
+        title = collapseWhiteSpace(decode(TkvHtmlEntities::Decode(scan.titleText, false)));
+}
+
+void TkvResourceCollector::startTag(const TkvHtmlToken &token, bool inForeignContent, TScan &scan)
+{
+    if (const TkvHtmlToken::Attribute *style = token.Find("style"))
+        ScanCss(style->value, base);
+    bool scanned = false;
+    const std::span<const TReferenceRule> rules = rulesOf(token.name, scanned);
+    if (!scanned)
+        return;
+    const std::string &name = token.name;
+    if (name == "base") {
+        setBase(token);
+    } else if (name == "picture" || name == "video" || name == "audio") {
+        if (!token.selfClosing)
+            scan.media.push_back(name);
+    } else if (name == "style") {
+        if (!token.selfClosing)
+            scan.raw = TScan::Raw::Style;
+    } else if (name == "title") {
+        if (!scan.titleDone && !inForeignContent && !token.selfClosing)
+            scan.raw = TScan::Raw::Title;
+    }
+    for (const TReferenceRule &rule : rules) {
+        const TkvHtmlToken::Attribute *value = token.Find(rule.attribute);
+        if (!value || !applies(rule, token))
+            continue;
+        const TkvResourceKind kind = rule.kind ? *rule.kind : scan.MediaKind();
+        if (rule.srcset) {
+            addSrcset(value->value, kind);
+        } else {
+            const QString reference = decode(value->value);
+            add(reference, base, kind);
+            rewriteFileReference(reference, value->valueBegin, value->valueEnd);
+        }
+    }
+}
+
+void TkvResourceCollector::endTag(const TkvHtmlToken &token, TScan &scan)
+{
+    const std::string &name = token.name;
+    if (name == "style" && scan.raw == TScan::Raw::Style) {
+        scan.raw = TScan::Raw::None;
+    } else if (name == "title" && scan.raw == TScan::Raw::Title) {
+        scan.raw = TScan::Raw::None;
+        scan.titleDone = true;
+    } else if (name == "picture" || name == "video" || name == "audio") {
+        // The innermost open element of that name closes, with any inside it.
+        for (size_t i = scan.media.size(); i-- > 0;) {
+            if (scan.media[i] == name) {
+                scan.media.resize(i);
+                break;
+            }
+        }
+    }
+}
+
+void TkvResourceCollector::setBase(const TkvHtmlToken &token)
+{
+    const TkvHtmlToken::Attribute *href = token.Find("href");
+    if (!href || baseSeen)
+        return;
+    baseSeen = true;
+    const QString resolved = TkvUrl::Resolve(decode(href->value), documentUrl, charset);
+    if (resolved.isEmpty())
+        return;
+    base = resolved;
+    if (href->valueBegin != href->valueEnd) {
+        const QString stored = local ? TkvUrl::ToArchiveLocation(resolved) : resolved;
+        edits.push_back({href->valueBegin, href->valueEnd, attributeText(stored)});
+    }
+}
+
+TkvResourceKind TkvResourceCollector::TScan::MediaKind() const
+{
+    if (media.empty())
+        return TkvResourceKind::Object;
+    if (media.back() == "picture")
+        return TkvResourceKind::Image;
+    if (media.back() == "audio")
+        return TkvResourceKind::Sound;
+    return TkvResourceKind::Object;
 }
 
 std::string TkvResourceCollector::ApplyEdits(std::string_view bytes, const std::vector<TkvPageEdit> &edits)

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+struct TkvHtmlToken;
+
 /// What a reference is, which decides the CreateMHTMLBody flag that suppresses it.
 enum class TkvResourceKind
 {
@@ -72,6 +74,27 @@ public:
     static std::string ApplyEdits(std::string_view bytes, const std::vector<TkvPageEdit> &edits);
 
 private:
+    /// Where ScanHtml is in the document.
+    struct TScan
+    {
+        enum class Raw
+        {
+            None,
+            Style,
+            Title
+        } raw = Raw::None;
+        bool titleDone = false;
+        std::string titleText;
+        /// The open picture, audio and video elements: the innermost decides the kind of a <source>
+        /// or <track>.
+        std::vector<std::string> media;
+        TkvResourceKind MediaKind() const;
+    };
+
+    void startTag(const TkvHtmlToken &token, bool inForeignContent, TScan &scan);
+    void endTag(const TkvHtmlToken &token, TScan &scan);
+    /// The first <base href> sets the base address (and is rewritten to its resolved form).
+    void setBase(const TkvHtmlToken &token);
     QString decode(std::string_view value) const;
     void add(const QString &reference, const QString &baseUrl, TkvResourceKind kind);
     void scanCss(std::string_view css, const QString &baseUrl, size_t offset);
