@@ -104,10 +104,10 @@ void TkvFrmMain::showEvent(QShowEvent *event)
 
 void TkvFrmMain::FormShow()
 {
-    if (Shown)
+    if (shown)
         return;
     guarded([this] { AutoRun(); });
-    Shown = true;
+    shown = true;
 }
 
 void TkvFrmMain::UpdateCaption()

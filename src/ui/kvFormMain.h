@@ -53,38 +53,8 @@ public:
     explicit TkvFrmMain(std::unique_ptr<TkvDialogSeam> seam = nullptr, QWidget *parent = nullptr);
     ~TkvFrmMain() override;
 
-    // ---- controls (objectName = the member's name) ----
-    QToolBar *ToolBar = nullptr;
-    QToolButton *tbOpen = nullptr;
-    QMenu *pm2 = nullptr;
-    QFrame *pSource = nullptr;
-    QFrame *pTarget = nullptr;
-    QLineEdit *eSource = nullptr;
-    QLineEdit *eTarget = nullptr;
-    QCheckBox *cSubdir = nullptr;
-    QPushButton *bSource = nullptr;
-    QPushButton *bSourceFile = nullptr;
-    QPushButton *bTarget = nullptr;
-    QToolButton *bSearch = nullptr;
-    QToolButton *bView = nullptr;
-    QToolButton *bSearchConvert = nullptr;
-    QToolButton *bCreate = nullptr;
-    QTreeView *lViewer = nullptr;
-    QMenu *pm1 = nullptr;
-    QAction *BrowseFiles1 = nullptr;
-    QAction *ViewSource1 = nullptr;
-    QAction *OpenSource1 = nullptr;
-    QAction *ViewOutput1 = nullptr;
-    QAction *ExportList1 = nullptr;
-    QStatusBar *StatusBar = nullptr;
-
-    QAction *aConvert = nullptr, *aStop = nullptr, *aOpen = nullptr, *aNew = nullptr, *aConfig = nullptr,
-            *aSave = nullptr, *aSaveAs = nullptr, *aUpdate = nullptr, *aHelp = nullptr, *aHomePage = nullptr,
-            *aSupports = nullptr, *aAbout = nullptr, *aSearch = nullptr, *aView = nullptr, *aSearchConvert = nullptr,
-            *aPause = nullptr;
-
-    // ---- state ----
-    bool Shown = false;
+    // The controls are the window's own; each has its member's name as objectName, so a test finds
+    // it with findChild.
 
     TkvResultModel *Model() const { return model; }
     TkvUiChooser *Chooser() const { return chooser.get(); }
@@ -96,6 +66,8 @@ public:
     int ConvertorsRunning() const;
     /// True after Stop until the next Convert: an unattended window then stays open and repeats nothing.
     bool StoppedByUser() const { return stoppedByUser; }
+    /// True once the window has been shown (or started as if shown) for the first time.
+    bool WasShown() const { return shown; }
 
     /// Hands the bound controls to the options store.
     virtual void BindWindowControls();
@@ -159,6 +131,36 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // ---- controls (objectName = the member's name) ----
+    QToolBar *ToolBar = nullptr;
+    QToolButton *tbOpen = nullptr;
+    QMenu *pm2 = nullptr;
+    QFrame *pSource = nullptr;
+    QFrame *pTarget = nullptr;
+    QLineEdit *eSource = nullptr;
+    QLineEdit *eTarget = nullptr;
+    QCheckBox *cSubdir = nullptr;
+    QPushButton *bSource = nullptr;
+    QPushButton *bSourceFile = nullptr;
+    QPushButton *bTarget = nullptr;
+    QToolButton *bSearch = nullptr;
+    QToolButton *bView = nullptr;
+    QToolButton *bSearchConvert = nullptr;
+    QToolButton *bCreate = nullptr;
+    QTreeView *lViewer = nullptr;
+    QMenu *pm1 = nullptr;
+    QAction *BrowseFiles1 = nullptr;
+    QAction *ViewSource1 = nullptr;
+    QAction *OpenSource1 = nullptr;
+    QAction *ViewOutput1 = nullptr;
+    QAction *ExportList1 = nullptr;
+    QStatusBar *StatusBar = nullptr;
+
+    QAction *aConvert = nullptr, *aStop = nullptr, *aOpen = nullptr, *aNew = nullptr, *aConfig = nullptr,
+            *aSave = nullptr, *aSaveAs = nullptr, *aUpdate = nullptr, *aHelp = nullptr, *aHomePage = nullptr,
+            *aSupports = nullptr, *aAbout = nullptr, *aSearch = nullptr, *aView = nullptr, *aSearchConvert = nullptr,
+            *aPause = nullptr;
+
     void createActions();
     void createToolBar();
     void createRows();
@@ -189,6 +191,7 @@ private:
     QLabel *eSourceLabel = nullptr;
     QLabel *eTargetLabel = nullptr;
     bool running = false;
+    bool shown = false;
     bool closeAfterRun = false;
     bool closed = false;
     std::vector<QMetaObject::Connection> carried[2];

@@ -20,7 +20,7 @@ struct FormsTest : WindowTest
 
     TkvFrmCfg *config(TkvFrmMain *w)
     {
-        w->aConfig->trigger();
+        Child<QAction>(w, "aConfig")->trigger();
         EXPECT_NE(kvFrmCfg, nullptr);
         EXPECT_TRUE(kvFrmCfg && kvFrmCfg->isVisible());
         return kvFrmCfg;
@@ -31,7 +31,7 @@ TEST_F(FormsTest, OptionsDialogShowsWhatTheWindowShowsAndOkAppliesTheText)
 {
     Project->SetOption(QStringLiteral("ThreadsCount"), QStringLiteral("1"));
     TkvFrmMain *w = open();
-    w->eSource->setText(QStringLiteral("/typed/*.htm?"));
+    Child<QLineEdit>(w, "eSource")->setText(QStringLiteral("/typed/*.htm?"));
     TkvFrmCfg *cfg = config(w);
     EXPECT_TRUE(cfg->isModal());
     const QStringList lines = cfg->txtCfg->toPlainText().split(QLatin1Char('\n'));
@@ -42,7 +42,7 @@ TEST_F(FormsTest, OptionsDialogShowsWhatTheWindowShowsAndOkAppliesTheText)
     cfg->btnOk->click();
     EXPECT_FALSE(cfg->isVisible());
     EXPECT_EQ(Project->GetThreadsCount(), 4);
-    EXPECT_EQ(w->eSource->text(), QStringLiteral("/edited/*.htm?"));
+    EXPECT_EQ(Child<QLineEdit>(w, "eSource")->text(), QStringLiteral("/edited/*.htm?"));
     EXPECT_TRUE(Project->OptionLines().contains(QStringLiteral("no equals sign")));
     EXPECT_FALSE(QFile::exists(Project->DefaultProjectPath())); // Ok does not save
 
@@ -56,7 +56,7 @@ TEST_F(FormsTest, OptionsDialogCancelChangesNothingAndHelpOpensTheHelp)
 {
     Project->SetOption(QStringLiteral("ThreadsCount"), QStringLiteral("2"));
     TkvFrmMain *w = open();
-    w->eSource->setText(QStringLiteral("/kept/*.htm?"));
+    Child<QLineEdit>(w, "eSource")->setText(QStringLiteral("/kept/*.htm?"));
     const QStringList before = (Project->StoreOptions(false), Project->OptionLines());
     TkvFrmCfg *cfg = config(w);
     cfg->txtCfg->setPlainText(QStringLiteral("Source=/other/\nThreadsCount=9"));
@@ -66,7 +66,7 @@ TEST_F(FormsTest, OptionsDialogCancelChangesNothingAndHelpOpensTheHelp)
     cfg->btnCancel->click();
     EXPECT_FALSE(cfg->isVisible());
     EXPECT_EQ(Project->OptionLines(), before);
-    EXPECT_EQ(w->eSource->text(), QStringLiteral("/kept/*.htm?"));
+    EXPECT_EQ(Child<QLineEdit>(w, "eSource")->text(), QStringLiteral("/kept/*.htm?"));
     EXPECT_EQ(Project->GetThreadsCount(), 2);
 }
 
@@ -79,7 +79,7 @@ TEST_F(FormsTest, AboutBoxShowsNothingAtStartUpThenShowsAndClosesOnAnyClickOrKey
     EXPECT_FALSE(about->isVisible());
     EXPECT_DOUBLE_EQ(w->windowOpacity(), 1.0);
 
-    w->aAbout->trigger();
+    Child<QAction>(w, "aAbout")->trigger();
     ASSERT_TRUE(about->isVisible());
     EXPECT_EQ(about->lblProduct->text(), QStringLiteral("Batch WEB2ARC Converter"));
     EXPECT_EQ(about->lblVersion->text(), QStringLiteral("2024.16.511.3122"));
@@ -89,7 +89,7 @@ TEST_F(FormsTest, AboutBoxShowsNothingAtStartUpThenShowsAndClosesOnAnyClickOrKey
     QTest::mouseClick(about->lblVersion, Qt::LeftButton);
     EXPECT_FALSE(about->isVisible());
 
-    w->aAbout->trigger();
+    Child<QAction>(w, "aAbout")->trigger();
     ASSERT_TRUE(about->isVisible());
     QTest::keyClick(about, Qt::Key_A);
     EXPECT_FALSE(about->isVisible());

@@ -23,16 +23,16 @@ TEST_F(RunTest, ConvertSearchesTheFolderAndShowsEveryOutcome)
 {
     writePages();
     TkvFrmMain *w = open();
-    w->eSource->setText(pages + QStringLiteral("*.htm?"));
-    w->eTarget->setText(out.chopped(1)); // the run adds the separator
-    w->aConvert->trigger();
+    Child<QLineEdit>(w, "eSource")->setText(pages + QStringLiteral("*.htm?"));
+    Child<QLineEdit>(w, "eTarget")->setText(out.chopped(1)); // the run adds the separator
+    Child<QAction>(w, "aConvert")->trigger();
     EXPECT_TRUE(w->IsRunning());
-    EXPECT_EQ(w->bCreate->defaultAction(), w->aPause);
-    EXPECT_EQ(w->bSearchConvert->defaultAction(), w->aStop);
-    EXPECT_FALSE(w->bSearchConvert->isHidden());
+    EXPECT_EQ(Child<QToolButton>(w, "bCreate")->defaultAction(), Child<QAction>(w, "aPause"));
+    EXPECT_EQ(Child<QToolButton>(w, "bSearchConvert")->defaultAction(), Child<QAction>(w, "aStop"));
+    EXPECT_FALSE(Child<QToolButton>(w, "bSearchConvert")->isHidden());
     ASSERT_TRUE(waitIdle());
 
-    EXPECT_EQ(w->eTarget->text(), out);
+    EXPECT_EQ(Child<QLineEdit>(w, "eTarget")->text(), out);
     ASSERT_EQ(rowsText(), (QStringList{pages + "a.htm", pages + "b.html", pages + "bad.htm"}));
     const TkvResultModel &m = *w->Model();
     EXPECT_EQ(m.RowAt(0).Status, 1);
@@ -44,12 +44,12 @@ TEST_F(RunTest, ConvertSearchesTheFolderAndShowsEveryOutcome)
     EXPECT_FALSE(QFile::exists(out + QStringLiteral("sub/c.mht")));
 
     // Idle again: the buttons carry their own actions and the hidden Start.
-    EXPECT_EQ(w->bCreate->defaultAction(), w->aConvert);
-    EXPECT_EQ(w->bSearchConvert->defaultAction(), w->aSearchConvert);
-    EXPECT_TRUE(w->bSearchConvert->isHidden());
-    EXPECT_TRUE(w->aSearch->isEnabled());
-    EXPECT_TRUE(w->aConvert->isEnabled());
-    EXPECT_TRUE(w->aNew->isEnabled());
+    EXPECT_EQ(Child<QToolButton>(w, "bCreate")->defaultAction(), Child<QAction>(w, "aConvert"));
+    EXPECT_EQ(Child<QToolButton>(w, "bSearchConvert")->defaultAction(), Child<QAction>(w, "aSearchConvert"));
+    EXPECT_TRUE(Child<QToolButton>(w, "bSearchConvert")->isHidden());
+    EXPECT_TRUE(Child<QAction>(w, "aSearch")->isEnabled());
+    EXPECT_TRUE(Child<QAction>(w, "aConvert")->isEnabled());
+    EXPECT_TRUE(Child<QAction>(w, "aNew")->isEnabled());
 
     EXPECT_EQ(counter(QStringLiteral("C")), QStringLiteral("1"));
     EXPECT_EQ(counter(QStringLiteral("A")), QStringLiteral("3"));
@@ -68,10 +68,10 @@ TEST_F(RunTest, SubfoldersKeepTheirPathBelowTheTargetAndACleanRunSendsNoReport)
     write(pages + QStringLiteral("a.htm"));
     write(pages + QStringLiteral("sub/c.htm"));
     TkvFrmMain *w = open();
-    w->eSource->setText(pages + QStringLiteral("*.htm?"));
-    w->eTarget->setText(out);
-    w->cSubdir->setChecked(true);
-    w->aSearchConvert->trigger(); // Start: Search, then Convert
+    Child<QLineEdit>(w, "eSource")->setText(pages + QStringLiteral("*.htm?"));
+    Child<QLineEdit>(w, "eTarget")->setText(out);
+    Child<QCheckBox>(w, "cSubdir")->setChecked(true);
+    Child<QAction>(w, "aSearchConvert")->trigger(); // Start: Search, then Convert
     ASSERT_TRUE(waitIdle());
     ASSERT_EQ(rowsText(), (QStringList{pages + "a.htm", pages + "sub/c.htm"}));
     EXPECT_EQ(w->Model()->RowAt(1).Result(), out + QStringLiteral("sub/c.mht"));
@@ -85,19 +85,19 @@ TEST_F(RunTest, PauseKeepsTheJobAndTheNextConvertGoesOnWithTheRest)
     for (int i = 0; i < 5; ++i)
         write(pages + QStringLiteral("p%1.htm").arg(i));
     TkvFrmMain *w = open();
-    w->eSource->setText(pages + QStringLiteral("*.htm?"));
-    w->eTarget->setText(out);
+    Child<QLineEdit>(w, "eSource")->setText(pages + QStringLiteral("*.htm?"));
+    Child<QLineEdit>(w, "eTarget")->setText(out);
     gate.Limit(1);
-    w->aConvert->trigger();
+    Child<QAction>(w, "aConvert")->trigger();
     // The worker converts p0, then waits at the gate with p1: pause, then let it finish p1.
     ASSERT_TRUE(WaitUntil([&] {
         w->Model()->Flush();
         return w->Model()->rowCount() == 5 && w->Model()->RowAt(0).Status == 1;
     }));
     TkvBatch *job = w->Job();
-    w->aPause->trigger();
-    EXPECT_FALSE(w->aPause->isEnabled());
-    EXPECT_FALSE(w->aStop->isEnabled());
+    Child<QAction>(w, "aPause")->trigger();
+    EXPECT_FALSE(Child<QAction>(w, "aPause")->isEnabled());
+    EXPECT_FALSE(Child<QAction>(w, "aStop")->isEnabled());
     gate.Open();
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(w->Job(), job);
@@ -107,7 +107,7 @@ TEST_F(RunTest, PauseKeepsTheJobAndTheNextConvertGoesOnWithTheRest)
         EXPECT_EQ(w->Model()->RowAt(i).Status, 0) << i;
     EXPECT_FALSE(QFile::exists(out + QStringLiteral("p2.mht")));
 
-    w->aConvert->trigger();
+    Child<QAction>(w, "aConvert")->trigger();
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(w->Job(), job);
     ASSERT_EQ(w->Model()->rowCount(), 5);
@@ -122,15 +122,15 @@ TEST_F(RunTest, StopDropsTheJobAndTheNextConvertSearchesAfresh)
     for (int i = 0; i < 4; ++i)
         write(pages + QStringLiteral("p%1.htm").arg(i));
     TkvFrmMain *w = open();
-    w->eSource->setText(pages + QStringLiteral("*.htm?"));
-    w->eTarget->setText(out);
+    Child<QLineEdit>(w, "eSource")->setText(pages + QStringLiteral("*.htm?"));
+    Child<QLineEdit>(w, "eTarget")->setText(out);
     gate.Limit(1);
-    w->aConvert->trigger();
+    Child<QAction>(w, "aConvert")->trigger();
     ASSERT_TRUE(WaitUntil([&] {
         w->Model()->Flush();
         return w->Model()->rowCount() == 4 && w->Model()->RowAt(0).Status == 1;
     }));
-    w->aStop->trigger();
+    Child<QAction>(w, "aStop")->trigger();
     EXPECT_TRUE(w->StoppedByUser());
     gate.Open();
     ASSERT_TRUE(waitIdle());
@@ -138,7 +138,7 @@ TEST_F(RunTest, StopDropsTheJobAndTheNextConvertSearchesAfresh)
     EXPECT_EQ(w->Model()->rowCount(), 4); // the rows stay until the next search
 
     write(pages + QStringLiteral("p4.htm"));
-    w->aConvert->trigger();
+    Child<QAction>(w, "aConvert")->trigger();
     ASSERT_TRUE(waitIdle());
     ASSERT_EQ(w->Model()->rowCount(), 5);
     for (int i = 0; i < 5; ++i)
@@ -152,10 +152,10 @@ TEST_F(RunTest, ThreeConvertersFinishTheRunOnce)
         write(pages + QStringLiteral("%1%2.htm").arg(i % 4 == 0 ? "bad" : "p").arg(i));
     Project->SetOption(QStringLiteral("ThreadsCount"), QStringLiteral("3"));
     TkvFrmMain *w = open();
-    w->eSource->setText(pages + QStringLiteral("*.htm?"));
-    w->eTarget->setText(out);
+    Child<QLineEdit>(w, "eSource")->setText(pages + QStringLiteral("*.htm?"));
+    Child<QLineEdit>(w, "eTarget")->setText(out);
     gate.Limit(0);
-    w->aConvert->trigger();
+    Child<QAction>(w, "aConvert")->trigger();
     EXPECT_EQ(w->ConvertorsRunning(), 3);
     gate.Open();
     ASSERT_TRUE(waitIdle());
@@ -175,18 +175,18 @@ TEST_F(RunTest, FilesChosenAndConvertedOnceAreSearchedAgainByTheNextConvert)
 {
     writePages();
     TkvFrmMain *w = open();
-    w->eSource->setText(pages + QStringLiteral("*.htm?"));
+    Child<QLineEdit>(w, "eSource")->setText(pages + QStringLiteral("*.htm?"));
     dialogs->answers.push_back({pages + "a.htm", pages + "notes.txt"});
-    w->bSourceFile->click();
+    Child<QPushButton>(w, "bSourceFile")->click();
     ASSERT_EQ(rowsText().size(), 0); // rows arrive through the event loop
     w->Model()->Flush();
     ASSERT_EQ(rowsText(), (QStringList{pages + "a.htm", pages + "notes.txt"}));
-    EXPECT_EQ(w->eTarget->text(), pages); // the target follows the source
-    w->eTarget->setText(out);
-    w->aConvert->trigger();
+    EXPECT_EQ(Child<QLineEdit>(w, "eTarget")->text(), pages); // the target follows the source
+    Child<QLineEdit>(w, "eTarget")->setText(out);
+    Child<QAction>(w, "aConvert")->trigger();
     ASSERT_TRUE(waitIdle());
     EXPECT_TRUE(QFile::exists(out + QStringLiteral("notes.mht"))); // chosen files skip the name test
-    w->aConvert->trigger();
+    Child<QAction>(w, "aConvert")->trigger();
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(rowsText(), (QStringList{pages + "a.htm", pages + "b.html", pages + "bad.htm"}));
 }
@@ -195,22 +195,22 @@ TEST_F(RunTest, TargetIsCleanedBeforeTheRun)
 {
     write(pages + QStringLiteral("a.htm"));
     TkvFrmMain *w = open();
-    w->eSource->setText(pages + QStringLiteral("*.htm?"));
-    w->eTarget->setText(out + QStringLiteral("*.mht"));
-    w->aConvert->trigger();
+    Child<QLineEdit>(w, "eSource")->setText(pages + QStringLiteral("*.htm?"));
+    Child<QLineEdit>(w, "eTarget")->setText(out + QStringLiteral("*.mht"));
+    Child<QAction>(w, "aConvert")->trigger();
     ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(w->eTarget->text(), out);
+    EXPECT_EQ(Child<QLineEdit>(w, "eTarget")->text(), out);
     EXPECT_TRUE(QFile::exists(out + QStringLiteral("a.mht")));
 
     // A target naming an existing file is cut back to the file's folder.
-    w->eTarget->setText(out + QStringLiteral("a.mht"));
-    w->aConvert->trigger();
+    Child<QLineEdit>(w, "eTarget")->setText(out + QStringLiteral("a.mht"));
+    Child<QAction>(w, "aConvert")->trigger();
     ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(w->eTarget->text(), out);
+    EXPECT_EQ(Child<QLineEdit>(w, "eTarget")->text(), out);
 
     // Nothing left after the clean-up: no run.
-    w->eTarget->setText(QStringLiteral("*"));
-    w->aConvert->trigger();
+    Child<QLineEdit>(w, "eTarget")->setText(QStringLiteral("*"));
+    Child<QAction>(w, "aConvert")->trigger();
     EXPECT_FALSE(w->IsRunning());
     EXPECT_EQ(counter(QStringLiteral("C")), QStringLiteral("2"));
 }
@@ -219,8 +219,8 @@ TEST_F(RunTest, SearchFailureGoesToTheErrorHandlerAndStartDoesNotConvert)
 {
     write(pages + QStringLiteral("a.htm"));
     TkvFrmMain *w = open();
-    w->eSource->setText(pages + QStringLiteral("*.htm?"));
-    w->aSearchConvert->trigger(); // empty target: the search cannot start
+    Child<QLineEdit>(w, "eSource")->setText(pages + QStringLiteral("*.htm?"));
+    Child<QAction>(w, "aSearchConvert")->trigger(); // empty target: the search cannot start
     EXPECT_FALSE(w->IsRunning());
     w->Model()->Flush();
     EXPECT_EQ(w->Model()->rowCount(), 0);
@@ -230,15 +230,15 @@ TEST_F(RunTest, SearchFailureGoesToTheErrorHandlerAndStartDoesNotConvert)
     EXPECT_EQ(w->Job(), nullptr); // a job whose search never started is not kept
 
     // With a target typed in, Convert searches again and converts.
-    w->eTarget->setText(out);
-    w->aConvert->trigger();
+    Child<QLineEdit>(w, "eTarget")->setText(out);
+    Child<QAction>(w, "aConvert")->trigger();
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(rowsText(), QStringList{pages + QStringLiteral("a.htm")});
     EXPECT_TRUE(QFile::exists(out + QStringLiteral("a.mht")));
 
     TkvBatch *job = w->Job();
-    w->eSource->clear();
-    w->aSearch->trigger(); // empty source: nothing happens, no error
+    Child<QLineEdit>(w, "eSource")->clear();
+    Child<QAction>(w, "aSearch")->trigger(); // empty source: nothing happens, no error
     EXPECT_EQ(w->Job(), job);
     EXPECT_EQ(counter(QStringLiteral("E")), QStringLiteral("1"));
 }
@@ -248,27 +248,27 @@ TEST_F(RunTest, CommandsThatWouldReplaceTheJobWaitForTheRunToEnd)
     for (int i = 0; i < 3; ++i)
         write(pages + QStringLiteral("p%1.htm").arg(i));
     TkvFrmMain *w = open();
-    w->eSource->setText(pages + QStringLiteral("*.htm?"));
-    w->eTarget->setText(out);
+    Child<QLineEdit>(w, "eSource")->setText(pages + QStringLiteral("*.htm?"));
+    Child<QLineEdit>(w, "eTarget")->setText(out);
     gate.Limit(0);
-    w->aConvert->trigger();
+    Child<QAction>(w, "aConvert")->trigger();
     TkvBatch *job = w->Job();
-    EXPECT_FALSE(w->aOpen->isEnabled());
-    EXPECT_FALSE(w->aNew->isEnabled());
-    EXPECT_FALSE(w->aConfig->isEnabled());
-    EXPECT_FALSE(w->bSourceFile->isEnabled());
-    EXPECT_FALSE(w->BrowseFiles1->isEnabled());
-    EXPECT_FALSE(w->DropFiles(w->lViewer, {pages + "p0.htm"}));
+    EXPECT_FALSE(Child<QAction>(w, "aOpen")->isEnabled());
+    EXPECT_FALSE(Child<QAction>(w, "aNew")->isEnabled());
+    EXPECT_FALSE(Child<QAction>(w, "aConfig")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(w, "bSourceFile")->isEnabled());
+    EXPECT_FALSE(Child<QAction>(w, "BrowseFiles1")->isEnabled());
+    EXPECT_FALSE(w->DropFiles(Child<QTreeView>(w, "lViewer"), {pages + "p0.htm"}));
     w->bSourceFileClick(); // a double-click in Source lands here too
     w->aNewExecute();
     EXPECT_EQ(w->Job(), job);
-    EXPECT_EQ(w->eSource->text(), pages + QStringLiteral("*.htm?"));
+    EXPECT_EQ(Child<QLineEdit>(w, "eSource")->text(), pages + QStringLiteral("*.htm?"));
     EXPECT_TRUE(dialogs->requests.empty());
-    EXPECT_FALSE(w->StatusBar->currentMessage().isEmpty());
+    EXPECT_FALSE(Child<QStatusBar>(w, "StatusBar")->currentMessage().isEmpty());
     gate.Open();
     ASSERT_TRUE(waitIdle());
-    EXPECT_TRUE(w->aOpen->isEnabled());
-    EXPECT_TRUE(w->bSourceFile->isEnabled());
+    EXPECT_TRUE(Child<QAction>(w, "aOpen")->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(w, "bSourceFile")->isEnabled());
 }
 
 TEST_F(RunTest, ExportWritesEveryRowAndABadFileGoesToTheErrorHandler)
@@ -277,21 +277,21 @@ TEST_F(RunTest, ExportWritesEveryRowAndABadFileGoesToTheErrorHandler)
     TkvFrmMain *w = open();
     const QString list = path(QStringLiteral("list"));
     dialogs->answers.push_back({list});
-    w->ExportList1->trigger(); // empty list: empty file
+    Child<QAction>(w, "ExportList1")->trigger(); // empty list: empty file
     EXPECT_EQ(readAll(list + QStringLiteral(".log")), QString());
     EXPECT_EQ(dialogs->requests.back().defaultSuffix, QStringLiteral("log"));
 
-    w->eSource->setText(pages + QStringLiteral("*.htm?"));
-    w->eTarget->setText(out);
+    Child<QLineEdit>(w, "eSource")->setText(pages + QStringLiteral("*.htm?"));
+    Child<QLineEdit>(w, "eTarget")->setText(out);
     gate.Limit(1);
-    w->aConvert->trigger();
+    Child<QAction>(w, "aConvert")->trigger();
     ASSERT_TRUE(WaitUntil([&] {
         w->Model()->Flush();
         return w->Model()->rowCount() == 3 && w->Model()->RowAt(0).Status == 1;
     }));
-    w->lViewer->selectAll();
+    Child<QTreeView>(w, "lViewer")->selectAll();
     dialogs->answers.push_back({list + QStringLiteral(".log")});
-    w->ExportList1->trigger();
+    Child<QAction>(w, "ExportList1")->trigger();
     EXPECT_EQ(readAll(list + QStringLiteral(".log")),
               QStringLiteral("[Success] => %1a.htm => %2a.mht\r\n[Running] => %1b.html => \r\n"
                              "[Running] => %1bad.htm => \r\n")
@@ -301,7 +301,7 @@ TEST_F(RunTest, ExportWritesEveryRowAndABadFileGoesToTheErrorHandler)
 
     // A path below a regular file cannot be created: the error handler gets it, nothing is written.
     dialogs->answers.push_back({pages + QStringLiteral("a.htm/list.log")});
-    w->ExportList1->trigger();
+    Child<QAction>(w, "ExportList1")->trigger();
     EXPECT_EQ(counter(QStringLiteral("E")), QStringLiteral("1"));
     EXPECT_TRUE(Info->LastLink.contains(QStringLiteral("list.log"))) << Info->LastLink.toStdString();
 }
@@ -350,7 +350,7 @@ TEST_F(RunTest, DaemonRepeatsUntilStopped)
     // Hold the next run and stop it: no further run, and the window stays open.
     gate.Limit(0);
     ASSERT_TRUE(WaitUntil([&] { return w->IsRunning(); }));
-    w->aStop->trigger();
+    Child<QAction>(w, "aStop")->trigger();
     gate.Open();
     ASSERT_TRUE(waitIdle());
     EXPECT_FALSE(w->DaemonWaiting());
@@ -368,11 +368,11 @@ TEST_F(RunTest, ClosingDuringARunStopsItAndClosesWhenItHasEnded)
         write(pages + QStringLiteral("p%1.htm").arg(i));
     TkvFrmMain *w = open();
     w->show();
-    w->eSource->setText(pages + QStringLiteral("*.htm?"));
-    w->eTarget->setText(out);
+    Child<QLineEdit>(w, "eSource")->setText(pages + QStringLiteral("*.htm?"));
+    Child<QLineEdit>(w, "eTarget")->setText(out);
     QSignalSpy closed(w, &TkvFrmMain::Closed);
     gate.Limit(0);
-    w->aConvert->trigger();
+    Child<QAction>(w, "aConvert")->trigger();
     EXPECT_FALSE(w->close()); // the workers still use the job
     EXPECT_TRUE(w->isVisible());
     EXPECT_TRUE(w->StoppedByUser());
@@ -402,24 +402,24 @@ TEST_F(RunTest, AnUnwritableLogIsReportedAndTheUnattendedRunStillCloses)
 TEST_F(RunTest, AWebAddressIsTheOnlyEntryAndLeavesTheTargetToTheUser)
 {
     TkvFrmMain *w = open();
-    w->eSource->setText(QStringLiteral("http://127.0.0.1:1/dir/page.htm"));
-    w->aSearch->trigger();
+    Child<QLineEdit>(w, "eSource")->setText(QStringLiteral("http://127.0.0.1:1/dir/page.htm"));
+    Child<QAction>(w, "aSearch")->trigger();
     w->Model()->Flush();
     EXPECT_EQ(rowsText(), QStringList{QStringLiteral("http://127.0.0.1:1/dir/page.htm")});
-    EXPECT_TRUE(w->eTarget->text().isEmpty());
-    w->DropFiles(w->eSource, {QStringLiteral("https://srv/a.htm")});
-    EXPECT_TRUE(w->eTarget->text().isEmpty());
+    EXPECT_TRUE(Child<QLineEdit>(w, "eTarget")->text().isEmpty());
+    w->DropFiles(Child<QLineEdit>(w, "eSource"), {QStringLiteral("https://srv/a.htm")});
+    EXPECT_TRUE(Child<QLineEdit>(w, "eTarget")->text().isEmpty());
 
     // Converted without a target, the archive goes to the current folder, as a download does.
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(pages));
-    w->eSource->setText(QStringLiteral("http://127.0.0.1:1/dir/page.htm"));
-    w->aConvert->trigger();
+    Child<QLineEdit>(w, "eSource")->setText(QStringLiteral("http://127.0.0.1:1/dir/page.htm"));
+    Child<QAction>(w, "aConvert")->trigger();
     const bool idle = waitIdle();
     QDir::setCurrent(previous);
     ASSERT_TRUE(idle);
     const QString here = QDir(pages).canonicalPath() + QLatin1Char('/');
-    EXPECT_EQ(w->eTarget->text(), here);
+    EXPECT_EQ(Child<QLineEdit>(w, "eTarget")->text(), here);
     EXPECT_EQ(w->Model()->RowAt(0).Result(), here + QStringLiteral("__127.0.0.1_1_dir_page.mht"));
     EXPECT_TRUE(QFile::exists(here + QStringLiteral("__127.0.0.1_1_dir_page.mht")));
 }
@@ -440,7 +440,7 @@ TEST_F(RunTest, AHiddenWindowOfAPureConsoleProjectRunsItsWebAddressAndCloses)
     w->FormShow(); // what window mode does instead of showing the window
     ASSERT_TRUE(WaitUntil([&] { return closed.count() == 1; }));
     EXPECT_FALSE(w->isVisible());
-    EXPECT_TRUE(w->Shown);
+    EXPECT_TRUE(w->WasShown());
     EXPECT_EQ(
         readAll(path(QStringLiteral("web.log"))),
         QStringLiteral("[Success] => http://127.0.0.1:9/dir/page.htm => %1__127.0.0.1_9_dir_page.mht\r\n").arg(out));

@@ -23,22 +23,23 @@ TEST_F(MainWindowTest, StartsWithTheStartProjectInItsBoundControls)
 {
     write(Project->DefaultProjectPath(), "Source=/web/*.htm?\r\nSubdir=TRUE\r\neTarget.Text=/out/\r\n");
     TkvFrmMain *w = open();
-    EXPECT_EQ(w->eSource->text(), QStringLiteral("/web/*.htm?"));
-    EXPECT_TRUE(w->cSubdir->isChecked());
-    EXPECT_EQ(w->eTarget->text(), QStringLiteral("/out/"));
+    EXPECT_EQ(Child<QLineEdit>(w, "eSource")->text(), QStringLiteral("/web/*.htm?"));
+    EXPECT_TRUE(Child<QCheckBox>(w, "cSubdir")->isChecked());
+    EXPECT_EQ(Child<QLineEdit>(w, "eTarget")->text(), QStringLiteral("/out/"));
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Batch WEB2ARC Converter - ") + Project->DefaultProjectPath());
-    for (QWidget *bound :
-         {static_cast<QWidget *>(w->eSource), static_cast<QWidget *>(w->cSubdir), static_cast<QWidget *>(w->eTarget)}) {
+    for (QWidget *bound : {static_cast<QWidget *>(Child<QLineEdit>(w, "eSource")),
+                           static_cast<QWidget *>(Child<QCheckBox>(w, "cSubdir")),
+                           static_cast<QWidget *>(Child<QLineEdit>(w, "eTarget"))}) {
         EXPECT_TRUE(bound->toolTip().isEmpty()) << bound->objectName().toStdString();
         EXPECT_FALSE(bound->property("hint").toString().isEmpty());
     }
-    EXPECT_EQ(w->eSource->property("hint").toString(), QStringLiteral("Text"));
-    EXPECT_EQ(w->cSubdir->property("hint").toString(), QStringLiteral("Checked"));
+    EXPECT_EQ(Child<QLineEdit>(w, "eSource")->property("hint").toString(), QStringLiteral("Text"));
+    EXPECT_EQ(Child<QCheckBox>(w, "cSubdir")->property("hint").toString(), QStringLiteral("Checked"));
 
     // New empties the controls and the caption says there is no project file.
-    w->aNew->trigger();
-    EXPECT_TRUE(w->eSource->text().isEmpty());
-    EXPECT_FALSE(w->cSubdir->isChecked());
+    Child<QAction>(w, "aNew")->trigger();
+    EXPECT_TRUE(Child<QLineEdit>(w, "eSource")->text().isEmpty());
+    EXPECT_FALSE(Child<QCheckBox>(w, "cSubdir")->isChecked());
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Batch WEB2ARC Converter - None"));
 }
 
@@ -51,19 +52,19 @@ TEST_F(MainWindowTest, LayoutHasTheControlsTheCommandsNeed)
           "tbHomePage", "tbSupports", "tbAbout", "pSource",  "pTarget", "eSource",        "bSource",  "bSourceFile",
           "cSubdir",    "bSearch",    "eTarget", "bTarget",  "bView",   "bSearchConvert", "bCreate",  "lViewer"})
         EXPECT_NE(w->findChild<QWidget *>(QLatin1String(name)), nullptr) << name;
-    EXPECT_EQ(w->tbOpen->menu(), w->pm2);
-    EXPECT_EQ(w->tbOpen->popupMode(), QToolButton::MenuButtonPopup);
-    EXPECT_TRUE(w->bSearchConvert->isHidden());
-    EXPECT_FALSE(w->bCreate->isHidden());
-    EXPECT_EQ(w->bCreate->text(), QStringLiteral("Convert"));
-    QHeaderView *header = w->lViewer->header();
+    EXPECT_EQ(Child<QToolButton>(w, "tbOpen")->menu(), Child<QMenu>(w, "pm2"));
+    EXPECT_EQ(Child<QToolButton>(w, "tbOpen")->popupMode(), QToolButton::MenuButtonPopup);
+    EXPECT_TRUE(Child<QToolButton>(w, "bSearchConvert")->isHidden());
+    EXPECT_FALSE(Child<QToolButton>(w, "bCreate")->isHidden());
+    EXPECT_EQ(Child<QToolButton>(w, "bCreate")->text(), QStringLiteral("Convert"));
+    QHeaderView *header = Child<QTreeView>(w, "lViewer")->header();
     EXPECT_EQ(w->Model()->columnCount(), 3);
     EXPECT_EQ(header->sectionSize(0), 30);
     EXPECT_EQ(header->sectionSize(1), 370);
-    EXPECT_EQ(w->lViewer->selectionMode(), QAbstractItemView::ExtendedSelection);
-    EXPECT_EQ(w->lViewer->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_EQ(Child<QTreeView>(w, "lViewer")->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_EQ(Child<QTreeView>(w, "lViewer")->editTriggers(), QAbstractItemView::NoEditTriggers);
     QStringList menu;
-    for (QAction *a : w->pm1->actions())
+    for (QAction *a : Child<QMenu>(w, "pm1")->actions())
         menu << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(menu, (QStringList{"Browse Files", "-", "View  Source", "Open Source", "-", "View  Output", "-",
                                  "Export the List"}));
@@ -73,7 +74,7 @@ TEST_F(MainWindowTest, EditsAndTheResultColumnTakeTheWidthTheWindowGives)
 {
     TkvFrmMain *w = open();
     w->show();
-    QHeaderView *header = w->lViewer->header();
+    QHeaderView *header = Child<QTreeView>(w, "lViewer")->header();
     struct Seen
     {
         int source, target, search, create, subdir, columns, viewport, result;
@@ -82,13 +83,13 @@ TEST_F(MainWindowTest, EditsAndTheResultColumnTakeTheWidthTheWindowGives)
         w->resize(width, 600);
         QApplication::processEvents();
         const auto rightGap = [](QWidget *b) { return b->parentWidget()->width() - b->geometry().right(); };
-        return Seen{w->eSource->width(),
-                    w->eTarget->width(),
-                    rightGap(w->bSearch),
-                    rightGap(w->bCreate),
-                    rightGap(w->cSubdir),
+        return Seen{Child<QLineEdit>(w, "eSource")->width(),
+                    Child<QLineEdit>(w, "eTarget")->width(),
+                    rightGap(Child<QToolButton>(w, "bSearch")),
+                    rightGap(Child<QToolButton>(w, "bCreate")),
+                    rightGap(Child<QCheckBox>(w, "cSubdir")),
                     header->sectionSize(0) + header->sectionSize(1) + header->sectionSize(2),
-                    w->lViewer->viewport()->width(),
+                    Child<QTreeView>(w, "lViewer")->viewport()->width(),
                     header->sectionSize(2)};
     };
     const Seen narrow = at(800);
@@ -99,7 +100,7 @@ TEST_F(MainWindowTest, EditsAndTheResultColumnTakeTheWidthTheWindowGives)
     EXPECT_EQ(wide.search, narrow.search);
     EXPECT_EQ(wide.create, narrow.create);
     EXPECT_EQ(wide.subdir, narrow.subdir);
-    EXPECT_LT(w->eSource->geometry().right(), w->bSource->x());
+    EXPECT_LT(Child<QLineEdit>(w, "eSource")->geometry().right(), Child<QPushButton>(w, "bSource")->x());
     // The columns fill the list at either width: "Result" takes the rest.
     EXPECT_EQ(narrow.columns, narrow.viewport);
     EXPECT_EQ(wide.columns, wide.viewport);
@@ -112,56 +113,56 @@ TEST_F(MainWindowTest, EditsAndTheResultColumnTakeTheWidthTheWindowGives)
     EXPECT_EQ(again.columns, again.viewport);
 
     // The Stop button that a run shows does not move the others.
-    const QRect create = w->bCreate->geometry();
-    const QRect view = w->bView->geometry();
-    w->bSearchConvert->setVisible(true);
+    const QRect create = Child<QToolButton>(w, "bCreate")->geometry();
+    const QRect view = Child<QToolButton>(w, "bView")->geometry();
+    Child<QToolButton>(w, "bSearchConvert")->setVisible(true);
     QApplication::processEvents();
-    EXPECT_EQ(w->bCreate->geometry(), create);
-    EXPECT_EQ(w->bView->geometry(), view);
+    EXPECT_EQ(Child<QToolButton>(w, "bCreate")->geometry(), create);
+    EXPECT_EQ(Child<QToolButton>(w, "bView")->geometry(), view);
 }
 
 TEST_F(MainWindowTest, FolderChoosersAddTheMaskAndTheSeparatorAlsoWhenCancelled)
 {
     TkvFrmMain *w = open();
-    w->bSource->click(); // cancelled with an empty Source
-    EXPECT_EQ(w->eSource->text(), QStringLiteral("/*.htm?"));
-    EXPECT_EQ(w->eTarget->text(), QStringLiteral("/"));
-    w->eTarget->clear();
-    w->bTarget->click(); // cancelled with an empty Target
-    EXPECT_EQ(w->eTarget->text(), QStringLiteral("/"));
+    Child<QPushButton>(w, "bSource")->click(); // cancelled with an empty Source
+    EXPECT_EQ(Child<QLineEdit>(w, "eSource")->text(), QStringLiteral("/*.htm?"));
+    EXPECT_EQ(Child<QLineEdit>(w, "eTarget")->text(), QStringLiteral("/"));
+    Child<QLineEdit>(w, "eTarget")->clear();
+    Child<QPushButton>(w, "bTarget")->click(); // cancelled with an empty Target
+    EXPECT_EQ(Child<QLineEdit>(w, "eTarget")->text(), QStringLiteral("/"));
 
     dialogs->answers.push_back({QStringLiteral("/web/site")});
-    w->eSource->setText(QStringLiteral("/start/*.htm?"));
-    w->bSource->click();
+    Child<QLineEdit>(w, "eSource")->setText(QStringLiteral("/start/*.htm?"));
+    Child<QPushButton>(w, "bSource")->click();
     EXPECT_EQ(dialogs->requests.back().folder, QStringLiteral("/start/"));
-    EXPECT_EQ(w->eSource->text(), QStringLiteral("/web/site/*.htm?"));
-    EXPECT_EQ(w->eTarget->text(), QStringLiteral("/")); // a filled Target stays
+    EXPECT_EQ(Child<QLineEdit>(w, "eSource")->text(), QStringLiteral("/web/site/*.htm?"));
+    EXPECT_EQ(Child<QLineEdit>(w, "eTarget")->text(), QStringLiteral("/")); // a filled Target stays
     dialogs->answers.push_back({QStringLiteral("/out")});
-    w->bTarget->click();
+    Child<QPushButton>(w, "bTarget")->click();
     EXPECT_EQ(dialogs->requests.back().folder, QStringLiteral("/"));
-    EXPECT_EQ(w->eTarget->text(), QStringLiteral("/out/"));
+    EXPECT_EQ(Child<QLineEdit>(w, "eTarget")->text(), QStringLiteral("/out/"));
     EXPECT_EQ(TkvUiChooser::RememberedFolder(), QStringLiteral("/"));
 }
 
 TEST_F(MainWindowTest, ChosenFilesBecomeTheRowsAndOneFileTheSource)
 {
     TkvFrmMain *w = open();
-    w->eSource->setText(QStringLiteral("/web/*.htm?"));
+    Child<QLineEdit>(w, "eSource")->setText(QStringLiteral("/web/*.htm?"));
     dialogs->answers.push_back({QStringLiteral("/web/a.htm"), QStringLiteral("/web/b.htm")});
-    w->bSourceFile->click();
+    Child<QPushButton>(w, "bSourceFile")->click();
     w->Model()->Flush();
-    EXPECT_EQ(w->eSource->text(), QStringLiteral("/web/*.htm?"));
+    EXPECT_EQ(Child<QLineEdit>(w, "eSource")->text(), QStringLiteral("/web/*.htm?"));
     EXPECT_EQ(rowsText(), (QStringList{"/web/a.htm", "/web/b.htm"}));
     EXPECT_EQ(dialogs->requests.back().fileName, QStringLiteral("*.htm*"));
     EXPECT_EQ(dialogs->requests.back().kind, TkvDialogRequest::OpenFiles);
 
     dialogs->answers.push_back({QStringLiteral("/web/c.htm")});
-    QTest::mouseDClick(w->eSource, Qt::LeftButton);
+    QTest::mouseDClick(Child<QLineEdit>(w, "eSource"), Qt::LeftButton);
     w->Model()->Flush();
-    EXPECT_EQ(w->eSource->text(), QStringLiteral("/web/c.htm"));
+    EXPECT_EQ(Child<QLineEdit>(w, "eSource")->text(), QStringLiteral("/web/c.htm"));
     EXPECT_EQ(rowsText(), QStringList{"/web/c.htm"});
 
-    w->bSourceFile->click(); // cancelled: nothing changes
+    Child<QPushButton>(w, "bSourceFile")->click(); // cancelled: nothing changes
     w->Model()->Flush();
     EXPECT_EQ(rowsText(), QStringList{"/web/c.htm"});
 }
@@ -172,38 +173,39 @@ TEST_F(MainWindowTest, DropsOpenAProjectFillAnEditOrQueueFiles)
     write(project, "Source=/dropped/*.htm?\r\nTarget=/dropped-out/\r\n");
     TkvFrmMain *w = open();
 
-    EXPECT_TRUE(w->DropFiles(w->lViewer->viewport(), {project}));
+    EXPECT_TRUE(w->DropFiles(Child<QTreeView>(w, "lViewer")->viewport(), {project}));
     EXPECT_EQ(Project->ProjectFile, project);
-    EXPECT_EQ(w->eSource->text(), QStringLiteral("/dropped/*.htm?"));
+    EXPECT_EQ(Child<QLineEdit>(w, "eSource")->text(), QStringLiteral("/dropped/*.htm?"));
     EXPECT_TRUE(w->windowTitle().endsWith(project));
 
-    w->eTarget->clear();
-    EXPECT_TRUE(w->DropFiles(w->eSource, {QStringLiteral("/x/one.htm"), QStringLiteral("/y/two.htm")}));
-    EXPECT_EQ(w->eSource->text(), QStringLiteral("/x/one.htm"));
-    EXPECT_EQ(w->eTarget->text(), QStringLiteral("/x/"));
+    Child<QLineEdit>(w, "eTarget")->clear();
+    EXPECT_TRUE(
+        w->DropFiles(Child<QLineEdit>(w, "eSource"), {QStringLiteral("/x/one.htm"), QStringLiteral("/y/two.htm")}));
+    EXPECT_EQ(Child<QLineEdit>(w, "eSource")->text(), QStringLiteral("/x/one.htm"));
+    EXPECT_EQ(Child<QLineEdit>(w, "eTarget")->text(), QStringLiteral("/x/"));
 
     // With other files a project file is an ordinary path.
-    EXPECT_TRUE(w->DropFiles(w->lViewer, {project, QStringLiteral("/x/one.htm")}));
+    EXPECT_TRUE(w->DropFiles(Child<QTreeView>(w, "lViewer"), {project, QStringLiteral("/x/one.htm")}));
     w->Model()->Flush();
     EXPECT_EQ(rowsText(), (QStringList{project, "/x/one.htm"}));
 
-    EXPECT_FALSE(w->DropFiles(w->ToolBar, {QStringLiteral("/x/one.htm")}));
-    EXPECT_FALSE(w->DropFiles(w->bSource, {QStringLiteral("/x/one.htm")}));
-    EXPECT_FALSE(w->DropFiles(w->pTarget, {QStringLiteral("/x/one.htm")}));
-    EXPECT_EQ(w->eSource->text(), QStringLiteral("/x/one.htm"));
+    EXPECT_FALSE(w->DropFiles(Child<QToolBar>(w, "ToolBar"), {QStringLiteral("/x/one.htm")}));
+    EXPECT_FALSE(w->DropFiles(Child<QPushButton>(w, "bSource"), {QStringLiteral("/x/one.htm")}));
+    EXPECT_FALSE(w->DropFiles(Child<QFrame>(w, "pTarget"), {QStringLiteral("/x/one.htm")}));
+    EXPECT_EQ(Child<QLineEdit>(w, "eSource")->text(), QStringLiteral("/x/one.htm"));
 
     // A real drop event over the Target edit.
     w->show();
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QStringLiteral("/z/folder"))});
-    const QPoint at = w->eTarget->mapTo(w, QPoint(5, 5));
+    const QPoint at = Child<QLineEdit>(w, "eTarget")->mapTo(w, QPoint(5, 5));
     QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w, &enter);
     ASSERT_TRUE(enter.isAccepted());
     QApplication::sendEvent(w, &drop);
     EXPECT_TRUE(drop.isAccepted());
-    EXPECT_EQ(w->eTarget->text(), QStringLiteral("/z/folder"));
+    EXPECT_EQ(Child<QLineEdit>(w, "eTarget")->text(), QStringLiteral("/z/folder"));
 }
 
 TEST_F(MainWindowTest, RecentProjectsMenuDisablesMissingFilesAndOpensWithoutADialog)
@@ -213,13 +215,13 @@ TEST_F(MainWindowTest, RecentProjectsMenuDisablesMissingFilesAndOpensWithoutADia
     Project->RecentFiles = {path(QStringLiteral("gone.batch-web2arc")), kept};
     TkvFrmMain *w = open();
     w->pm2Popup();
-    ASSERT_EQ(w->pm2->actions().size(), 2);
-    EXPECT_FALSE(w->pm2->actions()[0]->isEnabled());
-    EXPECT_TRUE(w->pm2->actions()[1]->isEnabled());
-    EXPECT_EQ(w->pm2->actions()[1]->iconText(), kept); // what the menu shows
-    w->pm2->actions()[1]->trigger();
+    ASSERT_EQ(Child<QMenu>(w, "pm2")->actions().size(), 2);
+    EXPECT_FALSE(Child<QMenu>(w, "pm2")->actions()[0]->isEnabled());
+    EXPECT_TRUE(Child<QMenu>(w, "pm2")->actions()[1]->isEnabled());
+    EXPECT_EQ(Child<QMenu>(w, "pm2")->actions()[1]->iconText(), kept); // what the menu shows
+    Child<QMenu>(w, "pm2")->actions()[1]->trigger();
     EXPECT_EQ(Project->ProjectFile, kept);
-    EXPECT_EQ(w->eSource->text(), QStringLiteral("/kept/*.htm?"));
+    EXPECT_EQ(Child<QLineEdit>(w, "eSource")->text(), QStringLiteral("/kept/*.htm?"));
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Batch WEB2ARC Converter - ") + kept);
     EXPECT_TRUE(dialogs->requests.empty());
 }
@@ -227,40 +229,41 @@ TEST_F(MainWindowTest, RecentProjectsMenuDisablesMissingFilesAndOpensWithoutADia
 TEST_F(MainWindowTest, InformationCommandsOpenTheirLinks)
 {
     TkvFrmMain *w = open();
-    w->aSupports->trigger();
+    Child<QAction>(w, "aSupports")->trigger();
     EXPECT_TRUE(Info->LastLink.startsWith(QStringLiteral("mailto:"))) << Info->LastLink.toStdString();
-    w->aUpdate->trigger();
+    Child<QAction>(w, "aUpdate")->trigger();
     EXPECT_TRUE(Info->LastLink.contains(QStringLiteral("download"))) << Info->LastLink.toStdString();
-    w->aHomePage->trigger();
+    Child<QAction>(w, "aHomePage")->trigger();
     EXPECT_FALSE(Info->LastLink.contains(QStringLiteral("download")));
     EXPECT_EQ(counter(QStringLiteral("H")), QString());
-    w->aHelp->trigger();
+    Child<QAction>(w, "aHelp")->trigger();
     EXPECT_EQ(counter(QStringLiteral("H")), QStringLiteral("1"));
     EXPECT_EQ(opened->size(), 4);
 
     // View opens the target folder; with no target it only focuses the field.
-    w->aView->trigger();
+    Child<QAction>(w, "aView")->trigger();
     EXPECT_EQ(opened->size(), 4);
-    w->eTarget->setText(QStringLiteral("/out/"));
-    w->aView->trigger();
+    Child<QLineEdit>(w, "eTarget")->setText(QStringLiteral("/out/"));
+    Child<QAction>(w, "aView")->trigger();
     EXPECT_EQ(opened->back(), QStringLiteral("/out/"));
 }
 
 TEST_F(MainWindowTest, SourceCommandsOpenTheSelectedRowsFileOrFolder)
 {
     TkvFrmMain *w = open();
-    w->DropFiles(w->lViewer, {QStringLiteral("/web/a.htm"), QStringLiteral("/web/sub/b.htm")});
+    w->DropFiles(Child<QTreeView>(w, "lViewer"), {QStringLiteral("/web/a.htm"), QStringLiteral("/web/sub/b.htm")});
     w->Model()->Flush();
     w->pm1Popup();
-    EXPECT_FALSE(w->OpenSource1->isEnabled());
-    EXPECT_FALSE(w->ViewSource1->isEnabled());
-    w->lViewer->selectionModel()->select(w->Model()->index(1, 0),
-                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_FALSE(Child<QAction>(w, "OpenSource1")->isEnabled());
+    EXPECT_FALSE(Child<QAction>(w, "ViewSource1")->isEnabled());
+    Child<QTreeView>(w, "lViewer")
+        ->selectionModel()
+        ->select(w->Model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     w->pm1Popup();
-    EXPECT_TRUE(w->OpenSource1->isEnabled());
-    w->OpenSource1->trigger();
+    EXPECT_TRUE(Child<QAction>(w, "OpenSource1")->isEnabled());
+    Child<QAction>(w, "OpenSource1")->trigger();
     EXPECT_EQ(opened->back(), QStringLiteral("/web/sub/b.htm"));
-    w->ViewSource1->trigger();
+    Child<QAction>(w, "ViewSource1")->trigger();
     EXPECT_EQ(opened->back(), QStringLiteral("/web/sub/"));
 }
 

@@ -94,3 +94,12 @@ template <typename F> bool WaitUntil(F condition, int ms = 20000)
 {
     return QTest::qWaitFor(condition, ms);
 }
+
+/// The child of `parent` whose objectName is `name` (the window's controls are found this way); a
+/// test that asks for one that does not exist fails.
+template <typename T> T *Child(const QObject *parent, const char *name)
+{
+    T *child = parent->findChild<T *>(QLatin1String(name));
+    EXPECT_NE(child, nullptr) << "no " << name;
+    return child;
+}
