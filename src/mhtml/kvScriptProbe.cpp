@@ -3,7 +3,7 @@
 #include "kvCharset.h"
 #include "kvContentType.h"
 #include "kvHtmlTokenizer.h"
-#include "kvMhtMessage.h"
+#include "kvMhtError.h"
 #include "kvResourceCollector.h"
 #include "kvUrl.h"
 

@@ -1,6 +1,6 @@
 #include "kvSnapshotFetcher.h"
 
-#include "kvMhtMessage.h"
+#include "kvMhtError.h"
 #include "kvUrl.h"
 
 namespace {
