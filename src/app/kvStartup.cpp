@@ -1,6 +1,7 @@
 #include "kvStartup.h"
 
 #include "kvApp.h"
+#include "kvConsole.h"
 #include "kvHomePath.h"
 #include "kvInfo.h"
 #include "kvOptionTable.h"
@@ -54,14 +55,14 @@ QString TkvStartup::UsageText()
                "                          either); Target becomes the folder of Source when empty\n"
                "  -I[TEXT]                open the installation report address and end\n"
                "  -U                      open the uninstallation report address and end\n"
-               "  --help, --version       print this text or the version and end\n"
+               "  --help or -h, --version print this text or the version and end\n"
                "Switch letters may be lower case; '/' works instead of '-' in the short forms\n"
                "(/U, /I, /P, /P:...). Any other switch letter, and a parameter of one character, is ignored.\n"
                "\n"
                "Option keys (KEY=VALUE lines of a project; names in any letter case):\n"
                "%6"
-               "Booleans: True/False in any case, or a number (0 is false). Integers: decimal, or hex\n"
-               "after $, x or 0x.\n"
+               "Booleans: True/False, Yes/No, On/Off in any case, or a number (0 is false). Integers:\n"
+               "decimal, or hex after $, x or 0x. Blanks around keys and values do not count.\n"
                "\n"
                "Per-user files (folder: $WEB2ARC_HOME when set, else $XDG_CONFIG_HOME/web2arc, else\n"
                "~/.config/web2arc; now %5):\n"
@@ -73,10 +74,31 @@ QString TkvStartup::UsageText()
              TkvOptionTable::HelpText());
 }
 
+bool TkvStartup::WindowCanShow()
+{
+    // Another platform plug-in (offscreen, vnc, ...) needs no desktop session.
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    const bool needsSession = platform.isEmpty() || platform.startsWith("xcb") || platform.startsWith("wayland");
+    return !needsSession || TkvConsole::DesktopSession();
+}
+
+QString TkvStartup::NoWindowText(const TkvProject &project)
+{
+    QString problem;
+    if (!project.LoadError.isEmpty())
+        problem = project.LoadError;
+    else if (!project.ProjectFile.isEmpty() && project.IsProjectFile(project.ProjectFile))
+        problem = QStringLiteral("The project \"%1\" does not set PureConsole=True.").arg(project.ProjectFile);
+    else
+        problem = QStringLiteral("No project with PureConsole=True was given.");
+    return problem + QStringLiteral(" The window needs a graphical session (DISPLAY or WAYLAND_DISPLAY is not "
+                                    "set); without one, run a project with PureConsole=True, or see web2arc --help.");
+}
+
 int TkvStartup::Run()
 {
     const QByteArray first = argc > 1 && argv && argv[1] ? QByteArray(argv[1]) : QByteArray();
-    if (first == "--help") {
+    if (first == "--help" || first == "-h") {
         print(Out, UsageText());
         return 0;
     }
@@ -154,6 +176,13 @@ int TkvStartup::StartAndRun()
     }
 
     const TkvRunMode mode = ChooseMode(*Project);
+    if (Info)
+        Info->Reports = Project->Value(TkvOption::Reports) != 0;
+    if (mode != TkvRunMode::Window) {
+        // Nobody sees the options of an unattended run: whatever in them was not understood is said.
+        for (const QString &problem : TkvOptionTable::Problems(Project->OptionLines()))
+            TkvConsole::WriteStderr(QStringLiteral("web2arc: ") + problem + QLatin1Char('\n'));
+    }
     if (mode == TkvRunMode::Console) {
         std::unique_ptr<QCoreApplication> core;
         if (!QCoreApplication::instance()) {
@@ -163,6 +192,11 @@ int TkvStartup::StartAndRun()
     }
     if (mode == TkvRunMode::TransparentWindow) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    } else if (!WindowCanShow()) {
+        // Qt would abort the process with a message about its display plug-in, which says nothing of
+        // what the user can do about it. Not an error of the program: no error report.
+        TkvConsole::WriteStderr(QStringLiteral("web2arc: ") + NoWindowText(*Project) + QLatin1Char('\n'));
+        return 1;
     }
     // The window's platform looks for the session's runtime folder as it starts; an unattended run
     // has no session, and Qt would warn on stderr about the folder it falls back to.

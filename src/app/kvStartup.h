@@ -24,7 +24,8 @@ enum class TkvRunMode
 ///   ReleaseMatcher, ReleaseMain, TkvProject (writes the recent-projects list), TkvInfo, TkvApp, and
 ///   last ReleaseWindows.
 /// The switches -I and -U end the process right after ParseCommandLine, through the same release.
-/// `--help` and `--version` as the first parameter print their text to Out and touch no file.
+/// Window mode without a desktop session ends with exit code 1 and NoWindowText on stderr.
+/// `--help` (or `-h`) and `--version` as the first parameter print their text to Out and touch no file.
 ///
 /// The layers above the store are reached only through the hooks, which main() fills; an empty hook
 /// is skipped. Main thread only; one instance per process (it sets the global App, Info, Project).
@@ -62,8 +63,14 @@ public:
 
     /// The run mode the loaded project asks for.
     static TkvRunMode ChooseMode(const TkvProject &project);
-    /// The text printed by --help.
+    /// The text printed by --help (and -h).
     static QString UsageText();
+    /// False when a window could not be shown: no desktop session, and no Qt platform plug-in chosen
+    /// that needs none (QT_QPA_PLATFORM=offscreen, for instance).
+    static bool WindowCanShow();
+    /// The error of window mode without a desktop session: what is wrong with the project (it could not
+    /// be read, or it does not ask for a console run) and what to do.
+    static QString NoWindowText(const TkvProject &project);
 
 private:
     int StartAndRun();

@@ -20,10 +20,7 @@ int main(int argc, char **argv)
         delete NameMatcher;
         NameMatcher = nullptr;
     };
-    startup.ConsoleRun = [] {
-        Main->Run();
-        return 0;
-    };
+    startup.ConsoleRun = [] { return Main->Run(); };
     startup.WindowRun = [](int &count, char **values, TkvRunMode, const std::function<void()> &releaseGlobals) {
         return RunWindowMode(count, values, releaseGlobals);
     };

@@ -3,9 +3,11 @@
 #include "kvDirListing.h"
 #include "kvFileName.h"
 #include "kvMatch.h"
+#include "kvNativeFile.h"
 #include "kvPath.h"
 #include "kvWildcard.h"
 
+#include <cerrno>
 #include <chrono>
 #include <set>
 #include <stdexcept>
@@ -85,8 +87,15 @@ void TkvBatch::SearchFolder(const QString &folder, const QString &mask, bool sub
         const QString current = std::move(pending.back());
         pending.pop_back();
         TkvFileId id;
-        if (!TkvDirListing::List(current.isEmpty() ? QStringLiteral(".") : current, files, folders, id))
-            continue; // unreadable or vanished: the same as an empty folder
+        int error = 0;
+        if (!TkvDirListing::List(current.isEmpty() ? QStringLiteral(".") : current, files, folders, id, &error)) {
+            // A folder that vanished, or a Source folder that never existed, holds no pages; one that
+            // is there but cannot be listed hides pages the user expects in the archive.
+            if (error != ENOENT && error != ENOTDIR)
+                AddFailedEntry(current, QStringLiteral("Cannot list the folder \"%1\". %2.")
+                                            .arg(current, TkvNativeFile::ErrorText(error)));
+            continue;
+        }
         if (!visited.insert(id).second)
             continue; // reached again through a link
         files.sort();
@@ -127,13 +136,26 @@ void TkvBatch::AddFile(const QString &path)
 {
     if (!Accepts(path))
         return;
-    TkvNode *node;
+    auto entry = std::make_unique<TkvNode>();
+    entry->FileName = path;
+    queue(std::move(entry));
+}
+
+void TkvBatch::AddFailedEntry(const QString &path, const QString &message)
+{
+    auto entry = std::make_unique<TkvNode>();
+    entry->FileName = path;
+    entry->Status = TkvNode::Failure;
+    entry->Message = message;
+    queue(std::move(entry));
+}
+
+void TkvBatch::queue(std::unique_ptr<TkvNode> entry)
+{
+    TkvNode *node = entry.get();
     {
         std::lock_guard guard(lock);
-        auto entry = std::make_unique<TkvNode>();
         entry->Index = static_cast<int>(Nodes.size());
-        entry->FileName = path;
-        node = entry.get();
         Nodes.push_back(std::move(entry));
     }
     // Waiting workers are woken at once, which is what the time slice yielded after an append used
@@ -156,12 +178,16 @@ void TkvBatch::AddSingleFile(const QString &path)
 
 void TkvBatch::setSearchDone()
 {
+    bool first;
     {
         std::lock_guard guard(waitLock);
+        first = !SearchDone;
         SearchDone = true;
         ++changes;
     }
     waitSignal.notify_all();
+    if (first && OnSearchDone)
+        OnSearchDone(*this);
 }
 
 TkvNode *TkvBatch::NextNode()

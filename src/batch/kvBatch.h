@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -25,8 +26,10 @@
 /// zero or one character); only regular files and links to regular files; a folder's files sorted by
 /// name come first, then its subfolders sorted by name, each searched completely before the next;
 /// names beginning with '.' are hidden files (left out when the run's SkipHidden is true) and such
-/// folders are never searched; a folder reached twice (same device and inode) is searched once;
-/// unreadable folders are skipped. The walk is iterative, so deep trees cannot exhaust the stack.
+/// folders are never searched; a folder reached twice (same device and inode) is searched once; a
+/// folder that exists but cannot be listed (no permission, a path longer than the system takes) is
+/// queued as an entry that has already failed, naming the folder and the cause, so its pages are not
+/// left out without a word. The walk is iterative, so deep trees cannot exhaust the stack.
 ///
 /// Thread safety: one re-entrant lock (LockNodes / NodesLock) guards the entries, Cursor, the counters
 /// and Errors; callbacks run outside it and may take it. The main thread calls StartSearch,
@@ -54,6 +57,9 @@ public:
     void AddFile(const QString &path);
     /// AddFile, then marks the search as done: for dropped files and web addresses.
     void AddSingleFile(const QString &path);
+    /// Queues `path` as an entry that has already failed with `message` (Status Failure), without the
+    /// name test; a converter reports it without converting it. Then calls OnNodeAdded.
+    void AddFailedEntry(const QString &path, const QString &message);
     /// The name test: the Mask as a regular expression (MaskToRegex), then RegExtPattern when set, both
     /// through NameMatcher against the whole path. True when there is no NameMatcher.
     bool Accepts(const QString &path) const;
@@ -100,6 +106,8 @@ public:
     QString SourceDir;     ///< folder part of the source, ending with '/' (or empty)
     QString TargetDir;     ///< the target folder
     TkvNodeEvent OnNodeAdded;
+    /// Called once when the search has ended (also after AddSingleFile), on the thread that ended it.
+    std::function<void(TkvBatch &)> OnSearchDone;
 
 protected:
     /// The search thread's body.
@@ -109,6 +117,7 @@ protected:
 
 private:
     void setSearchDone();
+    void queue(std::unique_ptr<TkvNode> entry);
 
     const QString regExt;  // the run's RegExt, for RegExtPattern when the search starts
     const bool skipHidden; // the run's SkipHidden

@@ -110,6 +110,13 @@ void TkvConvertor::ProcessEntry()
 {
     TkvNode &node = *CurrentEntry;
     QString failure;
+    if (node.Status == TkvNode::Failure) {
+        // Queued as failed by the search (a folder it could not list): reported, never converted.
+        Batch->AddFailure(node.Message);
+        if (ResultCallback)
+            ResultCallback(*Batch, node);
+        return;
+    }
     try {
         Convert(*Batch, node);
     } catch (const std::exception &e) {

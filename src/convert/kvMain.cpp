@@ -24,11 +24,23 @@ QStringList TkvMain::Results() const
     return run ? run->Results() : QStringList();
 }
 
-void TkvMain::Run()
+namespace {
+
+void say(const QString &text)
+{
+    TkvConsole::WriteStderr(QStringLiteral("web2arc: ") + text + QLatin1Char('\n'));
+}
+
+} // namespace
+
+int TkvMain::Run()
 {
     const TkvRunOptions options = TkvRunOptions::Take(*Project);
     QString target = Project->GetTargetDir();
-    const QString source = options.Text(TkvOption::Source);
+    const QString source = Project->PagesSource(options.Text(TkvOption::Source));
+    const QString regExtProblem = TkvRun::RegExtProblem(options.Text(TkvOption::RegExt));
+    if (!regExtProblem.isEmpty())
+        say(regExtProblem);
     if (target.isEmpty()) {
         // No target: every archive goes beside its source, so the source's folder is the target; a web
         // address's archive goes to the current folder, as a download does.
@@ -39,6 +51,8 @@ void TkvMain::Run()
     }
     run = std::make_unique<TkvRun>(options, *this);
     run->LogFile = options.Text(TkvOption::LogFile);
+    if (!run->LogFile.isEmpty())
+        TkvRun::MakeLogFolder(run->LogFile); // a log that cannot be placed stops the run before any work
     run->Search(source, target, options.Boolean(TkvOption::Subdir));
     run->Convert(options, target);
     terminal = TkvConsole::StderrIsTerminal();
@@ -50,6 +64,11 @@ void TkvMain::Run()
         throw;
     }
     clearProgress();
+    bool sourceWrong = false;
+    if (run->Job().NodeCount() == 0)
+        say(run->NothingFound(sourceWrong));
+    say(run->Summary(run->LogFile));
+    return sourceWrong ? 1 : 0;
 }
 
 void TkvMain::clearProgress() const

@@ -27,12 +27,17 @@ public:
     TkvMain &operator=(const TkvMain &) = delete;
 
     /// The whole run: search, convert with ThreadsCount workers, wait until every converter has ended,
-    /// then the end of the run. An empty Target means each archive is written beside its source (the
-    /// source's folder is the target; a web address's archive goes to the current folder).
+    /// then the end of the run and one summary line on standard error (TkvRun::Summary). A Source that
+    /// names a folder without a mask means that folder's pages. An empty Target means each archive is
+    /// written beside its source (the source's folder is the target; a web address's archive goes to
+    /// the current folder).
+    /// Lines on standard error, each beginning "web2arc: ", also say when RegExt is not a valid
+    /// expression and when no page was found (TkvRun::NothingFound).
+    /// Returns the exit code: 0, or 1 when the Source itself was wrong (see NothingFound).
     /// REQUIRES: Project set. Throws std::runtime_error when the log file cannot be written (the
     /// archives are already written and counted); start-up prints it as one line and ends with exit
     /// code 1.
-    void Run();
+    int Run();
 
     /// The run's job; null before Run. Kept until the runner is destroyed.
     TkvBatch *Batch() const;

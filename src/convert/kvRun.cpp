@@ -1,20 +1,29 @@
 #include "kvRun.h"
 
+#include "VBScriptRegex.h"
 #include "kvBatch.h"
 #include "kvConvertor.h"
 #include "kvEngineParts.h"
+#include "kvFileError.h"
+#include "kvFileName.h"
 #include "kvInfo.h"
 #include "kvMainThreadInvoker.h"
+#include "kvNativeFile.h"
+#include "kvPath.h"
 #include "kvRunContext.h"
 #include "kvTextFile.h"
 
+#include <QLocale>
+
 #include <algorithm>
+#include <cerrno>
 
 TkvRun::TkvRun(TkvRunOptions runOptions, TkvRunObserver &observer, TkvMainThreadInvoker *mainThread)
     : options(std::move(runOptions)), observer(observer), mainThread(mainThread),
       engine(std::make_shared<TkvEngineParts>()), job(std::make_unique<TkvBatch>(options))
 {
     job->OnNodeAdded = [this](TkvBatch &, TkvNode &entry) { this->observer.EntryAdded(*this, entry); };
+    job->OnSearchDone = [this](TkvBatch &) { this->observer.SearchFinished(*this); };
 }
 
 TkvRun::~TkvRun()
@@ -28,8 +37,9 @@ TkvRun::~TkvRun()
     job.reset(); // ends and joins the search thread
 }
 
-void TkvRun::Search(const QString &source, const QString &target, bool subdirs)
+void TkvRun::Search(const QString &searchSource, const QString &target, bool subdirs)
 {
+    source = searchSource;
     job->StartSearch(source, target, subdirs);
 }
 
@@ -45,6 +55,7 @@ void TkvRun::Convert(const TkvRunOptions &chainOptions, const QString &target)
     chain = TkvConvertor::CreateChain(
         job.get(), target, [this](TkvBatch &, TkvNode &entry) { entryDone(entry); }, context);
     converting = true;
+    chainStarted = std::chrono::steady_clock::now();
     chain->Start();
     if (Info)
         Info->AddCounter(QStringLiteral("C"), 1);
@@ -69,6 +80,8 @@ int TkvRun::ConvertorsRunning() const
 
 void TkvRun::entryDone(TkvNode &entry)
 {
+    if (entry.Status == TkvNode::Success && entry.Message.isEmpty())
+        ++skipped; // its archive was there and IsOverwrite said skip
     const QString line = ResultLine(entry);
     {
         std::lock_guard guard(resultsLock);
@@ -102,12 +115,13 @@ void TkvRun::finish()
     if (!converting)
         return;
     converting = false;
+    busy += std::chrono::steady_clock::now() - chainStarted;
     chain.reset(); // every member has ended
     if (Info) {
         Info->AddCounter(QStringLiteral("A"), job->NodeCount());
         Info->AddCounter(QStringLiteral("S"), job->Successes);
         Info->AddCounter(QStringLiteral("F"), job->Failures);
-        if (job->Failures > 0) {
+        if (job->Failures > 0 && options.Boolean(TkvOption::Reports)) {
             QStringList errors;
             {
                 std::lock_guard guard(job->NodesLock());
@@ -119,6 +133,70 @@ void TkvRun::finish()
     if (!LogFile.isEmpty())
         WriteLog(LogFile, Results());
     observer.RunFinished(*this);
+}
+
+QString TkvRun::NothingFound(bool &error) const
+{
+    error = true;
+    if (source.trimmed().isEmpty())
+        return QStringLiteral("no pages found: no Source was given");
+    const QString folder = job->SourceDir.isEmpty() ? QStringLiteral("./") : job->SourceDir;
+    if (source.contains(QChar(0)))
+        return QStringLiteral("no pages found: Source holds a NUL character, which no file name can hold");
+    if (!TkvFileName::IsDir(folder)) {
+        if (TkvPath::IsWebAddress(source))
+            return QStringLiteral("no pages found: Source %1 is no folder here, and a web address is converted "
+                                  "only when its scheme is written in lower case (http:// or https://)")
+                .arg(source);
+        return QStringLiteral("no pages found: the folder %1 does not exist").arg(folder);
+    }
+    const bool wildcard = job->Mask.contains(u'*') || job->Mask.contains(u'?');
+    if (!wildcard && !TkvFileName::Exists(folder + job->Mask))
+        return QStringLiteral("no pages found: %1 does not exist").arg(folder + job->Mask);
+    error = false;
+    QString text = QStringLiteral("no pages found in %1 matching %2").arg(folder, job->Mask);
+    if (!job->RegExtPattern.isEmpty())
+        text += QStringLiteral(" and RegExt %1").arg(job->RegExtPattern);
+    return text;
+}
+
+QString TkvRun::SearchReport() const
+{
+    const int found = job->NodeCount();
+    bool error = false;
+    QString text = found > 0 ? QStringLiteral("%1 %2 found.").arg(QLocale(QLocale::English).toString(found),
+                                                                   found == 1 ? QStringLiteral("page")
+                                                                              : QStringLiteral("pages"))
+                             : NothingFound(error) + QLatin1Char('.');
+    const QString regExt = RegExtProblem(options.Text(TkvOption::RegExt));
+    if (!regExt.isEmpty())
+        text += QLatin1Char(' ') + regExt + QLatin1Char('.');
+    return text;
+}
+
+QString TkvRun::Summary(const QString &logFile) const
+{
+    const QLocale numbers(QLocale::English);
+    const double seconds = std::chrono::duration<double>(busy).count();
+    QString text = QStringLiteral("%1 converted, %2 skipped, %3 failed in %4 s")
+                       .arg(numbers.toString(int(job->Successes)), numbers.toString(int(skipped)),
+                            numbers.toString(int(job->Failures)), QString::number(seconds, 'f', 1));
+    if (!logFile.isEmpty())
+        text += QStringLiteral("; log: ") + logFile;
+    return text;
+}
+
+QString TkvRun::RegExtProblem(const QString &pattern)
+{
+    if (pattern.isEmpty())
+        return QString();
+    try {
+        Regex::Build(pattern, Regex::IgnoreCaseOption);
+    } catch (const ERegexException &e) {
+        return QStringLiteral("RegExt %1 is not a valid regular expression (%2), so it lets every page pass")
+            .arg(pattern, QString::fromUtf8(e.what()));
+    }
+    return QString();
 }
 
 QStringList TkvRun::Results() const
@@ -147,6 +225,20 @@ QString TkvRun::ResultLine(const TkvNode &entry)
 QString TkvRun::ListLine(int status, const QString &file, const QString &result)
 {
     return QStringLiteral("[%1] => %2 => %3").arg(StatusWord(status), file, result);
+}
+
+void TkvRun::MakeLogFolder(const QString &path)
+{
+    const QString folder = TkvPath::FolderPart(path);
+    if (folder.isEmpty() || TkvFileName::IsDir(folder))
+        return;
+    errno = 0;
+    if (!TkvFileName::MakePath(folder)) {
+        const int cause = errno ? errno : ENOTDIR;
+        throw TkvFileError(QStringLiteral("Cannot create the folder \"%1\" of the log file \"%2\". %3.")
+                               .arg(folder, path, TkvNativeFile::ErrorText(cause)),
+                           cause);
+    }
 }
 
 void TkvRun::WriteLog(const QString &path, const QStringList &lines)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -42,7 +44,8 @@ public:
     TkvBatch &Job() const { return *job; }
     const TkvRunOptions &Options() const { return options; }
 
-    /// Starts the job's search (TkvBatch::StartSearch); throws as it does.
+    /// Starts the job's search (TkvBatch::StartSearch); throws as it does. The observer hears
+    /// SearchFinished when it has ended.
     void Search(const QString &source, const QString &target, bool subdirs);
     /// Queues one page or address without a search.
     void AddSingleFile(const QString &path);
@@ -66,6 +69,25 @@ public:
 
     /// Written with the result lines at the end of each chain when not empty (the console's log).
     QString LogFile;
+
+    /// Why the search found no page, as one sentence for standard error or the status bar. `error` is
+    /// set when the Source itself is wrong (empty, holding a NUL, a folder or page that does not
+    /// exist), and cleared when an existing folder merely holds no matching page, which a scheduled run
+    /// over a folder that is sometimes empty must not count as a failure.
+    /// REQUIRES: Search was called and its search has ended with no entry.
+    QString NothingFound(bool &error) const;
+    /// What the window's status bar says when the search has ended: "1,169 pages found.", or
+    /// NothingFound; followed by RegExtProblem when there is one.
+    QString SearchReport() const;
+    /// The end of the run in one line: "1,169 converted, 12 skipped, 3 failed in 0.9 s; log: <logFile>"
+    /// (no log part when `logFile` is empty). Skipped pages are those whose archive existed under
+    /// IsOverwrite=skip; the time is the converters' time, from Convert to the end of the run.
+    QString Summary(const QString &logFile) const;
+    /// Pages reported as skipped so far.
+    int Skipped() const { return skipped; }
+    /// A sentence saying that `pattern` is not a valid regular expression and so lets every page
+    /// pass; the empty text for a valid or empty pattern.
+    static QString RegExtProblem(const QString &pattern);
     /// The result lines so far, in the order the entries were reported.
     QStringList Results() const;
 
@@ -75,6 +97,10 @@ public:
     static QString ResultLine(const TkvNode &entry);
     /// "[<status>] => <file> => <result>": a line of the window's list as it is exported.
     static QString ListLine(int status, const QString &file, const QString &result);
+    /// Creates the folder of the log file `path` with its parents, before a run, so that a log that
+    /// cannot be placed stops the run before it converts anything. Throws TkvFileError naming the
+    /// folder, the log and the cause.
+    static void MakeLogFolder(const QString &path);
     /// Writes `lines` to `path`: UTF-8 without byte-order mark, CR LF after every line, replacing the
     /// file. The folder is not created. Throws TkvFileError naming the path and the cause.
     static void WriteLog(const QString &path, const QStringList &lines);
@@ -99,6 +125,10 @@ private:
     std::shared_ptr<TkvRunContext> context; ///< the current chain's
     std::shared_ptr<TkvConvertor> chain;    ///< its head, kept until the chain has ended
     bool converting = false;
+    QString source; ///< as Search was given it
+    std::atomic<int> skipped{0};
+    std::chrono::steady_clock::time_point chainStarted;
+    std::chrono::steady_clock::duration busy{}; ///< converters' time of the chains that have ended
     std::shared_ptr<int> alive = std::make_shared<int>(0); ///< lets a posted end see the run is gone
     mutable std::mutex resultsLock;
     QStringList results;

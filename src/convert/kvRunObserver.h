@@ -15,6 +15,9 @@ public:
     /// A converter has finished `entry` (Status and Message set): on that converter's thread, several
     /// at once when the run has several converters.
     virtual void EntryDone(TkvRun &run, TkvNode &entry) = 0;
+    /// The run's search has ended (also after a single file was queued): on the search thread, or on
+    /// the thread that queued the single file.
+    virtual void SearchFinished(TkvRun &) {}
     /// Every converter of the run has ended and the end-of-run work is done: on the run's main thread.
     virtual void RunFinished(TkvRun &run) = 0;
 };

@@ -217,8 +217,10 @@ QString TkvInfo::BuildLink(const QString &page, const QString &action, const QSt
     AddQueryParam(query, QStringLiteral("a"), action);
     AddQueryParam(query, QStringLiteral("p"), product.ShortName);
     AddQueryParam(query, QStringLiteral("v"), product.Version);
-    AddQueryParam(query, QStringLiteral("c"), CountersText());
-    AddQueryParam(query, QStringLiteral("i"), QString::number(InstallNumber));
+    if (Reports) {
+        AddQueryParam(query, QStringLiteral("c"), CountersText());
+        AddQueryParam(query, QStringLiteral("i"), QString::number(InstallNumber));
+    }
     if (!extra.isEmpty())
         query += QLatin1Char('&') + extra;
     return base + QLatin1Char('?') + query;
@@ -236,7 +238,8 @@ void TkvInfo::HandleAppException(const QString &errorText)
         AddCounter(QStringLiteral("E"), 1);
     } catch (...) {
     }
-    OpenLink(QString(), QStringLiteral("err&e=") + ReportText(errorText), QString());
+    if (Reports)
+        OpenLink(QString(), QStringLiteral("err&e=") + ReportText(errorText), QString());
 }
 
 void TkvInfo::HandleAppException(const std::exception &error)

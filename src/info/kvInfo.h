@@ -33,6 +33,10 @@ public:
     QStringList Counters;  ///< Name=Value lines, names matched without regard to case
     QString ExePath;       ///< the running executable (help document lookup); set from the application
     QString LastSaveError; ///< the last failure of SaveInfo as a sentence; empty after a good save
+    /// The Reports option of the project in use. False: HandleAppException opens no error report, and
+    /// the web addresses OpenLink builds carry neither the usage counters nor the installation number.
+    /// The failure report at the end of a run is the run's to leave out (it reads its own options).
+    bool Reports = true;
 
     void SetProduct(const TkvProductInfo &product);
     /// Adds `amount` to the named counter (created when missing) and saves the file when the stored

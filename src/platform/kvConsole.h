@@ -7,6 +7,9 @@
 class TkvConsole
 {
 public:
+    /// True when the process runs in a desktop session (DISPLAY or WAYLAND_DISPLAY set and not empty),
+    /// where a window can be shown and the desktop's programs opened.
+    static bool DesktopSession();
     /// True when standard error is a terminal (then a progress line may be drawn there).
     static bool StderrIsTerminal();
     /// Writes `text` (UTF-8) to standard error as it is.

@@ -3,6 +3,7 @@
 #include <QByteArray>
 
 #include <cerrno>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace {
@@ -23,6 +24,16 @@ void WriteAllBytes(const QByteArray &bytes)
 }
 
 } // namespace
+
+bool TkvConsole::DesktopSession()
+{
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char *value = std::getenv(name);
+        if (value && *value)
+            return true;
+    }
+    return false;
+}
 
 bool TkvConsole::StderrIsTerminal()
 {

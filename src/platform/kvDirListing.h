@@ -25,6 +25,8 @@ class TkvDirListing
 {
 public:
     /// Lists `folder` (with or without a trailing '/'). Returns false, leaving the lists empty, when
-    /// the folder cannot be opened or read; `id` then stays unchanged.
-    static bool List(const QString &folder, QStringList &files, QStringList &folders, TkvFileId &id);
+    /// the folder cannot be opened or read; `id` then stays unchanged and `error` (when given) holds
+    /// the system's error number. A name holding a NUL character names no folder (EINVAL).
+    static bool List(const QString &folder, QStringList &files, QStringList &folders, TkvFileId &id,
+                     int *error = nullptr);
 };

@@ -2,30 +2,47 @@
 
 #include "kvFileName.h"
 
+#include <cerrno>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-bool TkvDirListing::List(const QString &folder, QStringList &files, QStringList &folders, TkvFileId &id)
+namespace {
+
+bool failed(int *error, int value)
+{
+    if (error)
+        *error = value;
+    return false;
+}
+
+} // namespace
+
+bool TkvDirListing::List(const QString &folder, QStringList &files, QStringList &folders, TkvFileId &id,
+                         int *error)
 {
     files.clear();
     folders.clear();
     QByteArray path = TkvFileName::Encode(folder);
-    if (path.isEmpty())
-        return false;
+    // The system reads a name up to its first NUL: such a name would list another folder.
+    if (path.isEmpty() || path.contains('\0'))
+        return failed(error, path.isEmpty() ? ENOENT : EINVAL);
     const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        return false;
+        return failed(error, errno);
     struct stat st;
     if (::fstat(fd, &st) != 0) {
+        const int cause = errno;
         ::close(fd);
-        return false;
+        return failed(error, cause);
     }
     DIR *dir = ::fdopendir(fd); // takes over fd
     if (!dir) {
+        const int cause = errno;
         ::close(fd);
-        return false;
+        return failed(error, cause);
     }
     id = TkvFileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
     while (const dirent *entry = ::readdir(dir)) {

@@ -1,5 +1,7 @@
 #include "kvOpener.h"
 
+#include "kvConsole.h"
+
 #include <QByteArray>
 
 #include <cerrno>
@@ -18,12 +20,6 @@ TkvOpenHook &Hook()
 {
     static TkvOpenHook hook;
     return hook;
-}
-
-bool EnvSet(const char *name)
-{
-    const char *value = std::getenv(name);
-    return value != nullptr && *value != '\0';
 }
 
 } // namespace
@@ -90,7 +86,7 @@ void OpenAddress(const QString &address)
         hook(address);
         return;
     }
-    if (EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY"))
+    if (TkvConsole::DesktopSession())
         SpawnDetached(QStringLiteral("xdg-open"), address);
 }
 

@@ -3,6 +3,7 @@
 #include "kvHex.h"
 
 #include <cstdint>
+#include <utility>
 #include <limits>
 
 namespace {
@@ -29,6 +30,8 @@ constexpr std::array<TkvOptionRow, TkvOptionTable::Count> rows{{
     {TkvOption::SkipHidden, "SkipHidden", Type::Boolean, "False", "leave out pages whose name begins with a dot"},
     {TkvOption::Charset, "Charset", Type::Text, "", "charset the pages are stored in; empty: their own"},
     {TkvOption::LogFile, "LogFile", Type::Text, "", "result log written when an unattended run ends"},
+    {TkvOption::Reports, "Reports", Type::Boolean, "True",
+     "False: no failure or error report, no usage counters in web links"},
 }};
 
 constexpr bool inTableOrder()
@@ -95,6 +98,54 @@ bool parseNumber(const QString &text, bool &nonZero)
     return i == n;
 }
 
+/// Reads a boolean: a number (true when not zero), or a word in any letter case (True, Yes, On;
+/// False, No, Off), with blanks around it. False when the text is neither; `value` is then unchanged.
+bool readsAsBoolean(const QString &text, bool &value)
+{
+    bool nonZero = false;
+    if (parseNumber(text, nonZero)) {
+        value = nonZero;
+        return true;
+    }
+    const QString word = text.trimmed();
+    for (const char *yes : {"True", "Yes", "On"}) {
+        if (word.compare(QLatin1String(yes), Qt::CaseInsensitive) == 0) {
+            value = true;
+            return true;
+        }
+    }
+    for (const char *no : {"False", "No", "Off"}) {
+        if (word.compare(QLatin1String(no), Qt::CaseInsensitive) == 0) {
+            value = false;
+            return true;
+        }
+    }
+    return false;
+}
+
+QString typeWithArticle(TkvOptionType type)
+{
+    switch (type) {
+    case Type::Boolean:
+        return QStringLiteral("a boolean");
+    case Type::Integer:
+        return QStringLiteral("an integer");
+    case Type::Overwrite:
+        return QStringLiteral("True, False or skip");
+    case Type::Text:
+        break;
+    }
+    return QStringLiteral("a text");
+}
+
+const TkvOptionRow *find(const QString &key)
+{
+    for (const TkvOptionRow &row : rows)
+        if (key.compare(QLatin1String(row.key), Qt::CaseInsensitive) == 0)
+            return &row;
+    return nullptr;
+}
+
 } // namespace
 
 const std::array<TkvOptionRow, TkvOptionTable::Count> &TkvOptionTable::Rows()
@@ -141,7 +192,7 @@ int TkvOptionTable::ReadValue(TkvOption option, const QString &text, int default
     case Type::Integer:
         return ReadInteger(text, defaultValue);
     case Type::Overwrite:
-        if (text.compare(QLatin1String("skip"), Qt::CaseInsensitive) == 0)
+        if (text.trimmed().compare(QLatin1String("skip"), Qt::CaseInsensitive) == 0)
             return 9;
         return ReadBoolean(text, defaultValue != 0) ? 1 : 0;
     case Type::Text:
@@ -162,17 +213,65 @@ int TkvOptionTable::DefaultValue(TkvOption option)
 
 bool TkvOptionTable::ReadBoolean(const QString &text, bool defaultValue)
 {
-    bool nonZero = false;
-    if (parseNumber(text, nonZero)) {
-        return nonZero;
+    bool value = defaultValue;
+    readsAsBoolean(text, value);
+    return value;
+}
+
+bool TkvOptionTable::IsBoolean(const QString &text)
+{
+    bool value = false;
+    return readsAsBoolean(text, value);
+}
+
+bool TkvOptionTable::IsInteger(const QString &text)
+{
+    // Two different defaults tell a value that reads from one that stands for its default.
+    return ReadInteger(text, 0) != 0 || ReadInteger(text, 1) != 1;
+}
+
+QStringList TkvOptionTable::Problems(const QStringList &lines)
+{
+    QStringList problems;
+    std::array<bool, Count> seen{};
+    for (const QString &line : lines) {
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq < 0) {
+            if (!line.trimmed().isEmpty())
+                problems << QStringLiteral("\"%1\" is not KEY=VALUE, ignored").arg(line);
+            continue;
+        }
+        const QString key = line.left(eq).trimmed();
+        const QString value = line.mid(eq + 1).trimmed();
+        const TkvOptionRow *row = find(key);
+        if (!row) {
+            problems << QStringLiteral("unknown option %1, ignored").arg(key);
+            continue;
+        }
+        if (std::exchange(seen[size_t(row->option)], true)) {
+            problems << QStringLiteral("%1 is given more than once, the first value used").arg(QLatin1String(row->key));
+            continue;
+        }
+        if (!value.isEmpty() && !Reads(row->option, value))
+            problems << QStringLiteral("%1=%2 is not %3, %4 used")
+                            .arg(QLatin1String(row->key), value, typeWithArticle(row->type), DefaultName(row->option));
     }
-    if (text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0) {
-        return true;
+    return problems;
+}
+
+bool TkvOptionTable::Reads(TkvOption option, const QString &text)
+{
+    switch (Row(option).type) {
+    case Type::Boolean:
+        return IsBoolean(text);
+    case Type::Integer:
+        return IsInteger(text);
+    case Type::Overwrite:
+        return text.trimmed().compare(QLatin1String("skip"), Qt::CaseInsensitive) == 0 || IsBoolean(text);
+    case Type::Text:
+        break;
     }
-    if (text.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0) {
-        return false;
-    }
-    return defaultValue;
+    return true;
 }
 
 int TkvOptionTable::ReadInteger(const QString &text, int defaultValue)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstddef>
@@ -24,6 +25,7 @@ enum class TkvOption
     SkipHidden,
     Charset,
     LogFile,
+    Reports,
 };
 
 /// How an option's text is read.
@@ -50,11 +52,11 @@ struct TkvOptionRow
 /// row here (and its name in TkvOption).
 ///
 /// Typed reading: a value that does not read as its type gives the default; no option is ever
-/// rejected. Stateless; any thread.
+/// rejected, but Problems says which lines were not understood. Stateless; any thread.
 class TkvOptionTable
 {
 public:
-    static constexpr size_t Count = size_t(TkvOption::LogFile) + 1;
+    static constexpr size_t Count = size_t(TkvOption::Reports) + 1;
 
     static const std::array<TkvOptionRow, Count> &Rows();
     static const TkvOptionRow &Row(TkvOption option);
@@ -73,8 +75,20 @@ public:
     static int DefaultValue(TkvOption option);
 
     /// A number (blanks, sign, digits with an optional fraction and exponent, blanks) is true when not
-    /// zero; otherwise "True" or "False" in any letter case; any other text gives `defaultValue`.
+    /// zero; otherwise True, Yes, On or False, No, Off in any letter case, with blanks around; any other
+    /// text gives `defaultValue`.
     static bool ReadBoolean(const QString &text, bool defaultValue);
+    /// True when ReadBoolean reads `text` rather than falling back to its default.
+    static bool IsBoolean(const QString &text);
+    /// True when ReadInteger reads `text` rather than falling back to its default.
+    static bool IsInteger(const QString &text);
+    /// True when `text` reads as the option's type (any text for a text option).
+    static bool Reads(TkvOption option, const QString &text);
+    /// What is wrong with a project's lines, one sentence per problem, in line order: a line that is not
+    /// KEY=VALUE, an unknown key ("unknown option Tagret, ignored"), a key given again, and a value
+    /// that does not read as its type ("PureConsole=maybe is not a boolean, False used"). Keys and
+    /// values are taken without the blanks around them; blank lines and empty values are fine.
+    static QStringList Problems(const QStringList &lines);
     /// Leading blanks, an optional sign, then decimal digits or hexadecimal digits after "$", "x" or
     /// "0x", and nothing after the digits. A decimal value beyond the 32-bit range, or more than eight
     /// hexadecimal digits, gives `defaultValue`; eight hexadecimal digits are a 32-bit pattern

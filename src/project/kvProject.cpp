@@ -15,14 +15,14 @@ TkvProject *Project = nullptr;
 
 namespace {
 
-/// Index of the first line whose name (the text before its first '=') equals `key` without regard to
-/// case; -1 when none does. Lines without '=' never match.
+/// Index of the first line whose name (the text before its first '=', without the blanks around it)
+/// equals `key` without regard to case; -1 when none does. Lines without '=' never match.
 qsizetype findLine(const QStringList &lines, const QString &key)
 {
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString &line = lines.at(i);
         const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (eq >= 0 && QStringView(line).left(eq).compare(key, Qt::CaseInsensitive) == 0) {
+        if (eq >= 0 && QStringView(line).left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0) {
             return i;
         }
     }
@@ -52,7 +52,7 @@ QString TkvProject::GetOption(const QString &key) const
         return QString();
     }
     const QString &line = Options.at(i);
-    return line.mid(line.indexOf(QLatin1Char('=')) + 1);
+    return line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed();
 }
 
 void TkvProject::SetOption(const QString &key, const QString &value)
@@ -172,6 +172,14 @@ bool TkvProject::GetRunAndClose() const
     return Value(TkvOption::RunAndClose) || GetPureConsole() || GetDaemon() > 0;
 }
 
+QString TkvProject::PagesSource(const QString &source) const
+{
+    if (source.isEmpty() || FileMask.isEmpty() || TkvPath::IsWebAddress(source) ||
+        !TkvFileName::IsDir(TkvPath::UrlToPath(source)))
+        return source;
+    return source.endsWith(PathDelim) ? source + FileMask : source + PathDelim + FileMask;
+}
+
 QString TkvProject::GetTargetDir() const
 {
     QString target = GetTarget();
@@ -257,21 +265,24 @@ void TkvProject::OpenProject(bool silent)
         ProjectFile = path;
     }
     const QString path = ProjectFile;
+    LoadError.clear();
     if (IsProjectFile(path)) {
         try {
             const QStringList lines = TkvTextFile::ReadLines(path);
             SetOptionLines(lines);
             AddRecent();
-        } catch (const std::exception &) {
-            // A missing or unreadable project changes nothing.
+        } catch (const std::exception &e) {
+            // A missing or unreadable project changes nothing; start-up says why when it matters.
+            LoadError = QString::fromUtf8(e.what());
         }
     } else if (!InlineOptions.isEmpty()) {
         SetOptionsText(InlineOptions);
         followSource(GetSource());
     } else if (!path.isEmpty()) {
         ProjectFile.clear();
-        SetOption(TkvOptionTable::Key(TkvOption::Source), path);
-        followSource(path);
+        const QString source = PagesSource(path);
+        SetOption(TkvOptionTable::Key(TkvOption::Source), source);
+        followSource(source);
     }
     OptionsToControls();
 }
@@ -281,7 +292,7 @@ void TkvProject::followSource(const QString &source)
     // The "folder" of a web address is no place to write to: it would become a relative folder named
     // after the address's scheme and host. Its archive goes to the current folder instead.
     if (TargetFollowsSource && GetTarget().isEmpty() && !TkvPath::IsWebAddress(source)) {
-        SetOption(TkvOptionTable::Key(TkvOption::Target), TkvPath::FolderPart(source));
+        SetOption(TkvOptionTable::Key(TkvOption::Target), TkvPath::FolderPart(PagesSource(source)));
     }
 }
 

@@ -58,10 +58,15 @@ public:
     // ---- project state (main thread) ----
     QString ProjectFile;
     QString InlineOptions;
+    /// Why the last project file OpenProject tried could not be read (a sentence naming the file and
+    /// the cause); empty after a good load or when no project file was opened.
+    QString LoadError;
     QStringList RecentFiles;
     TkvChooser *Chooser = nullptr; ///< not owned; may be null (then the asking commands do nothing)
 
     // ---- options (any thread) ----
+    /// The value of the first line whose key is `key` (letter case and blanks around the key ignored),
+    /// without the blanks around it; empty when there is none.
     QString GetOption(const QString &key) const;
     void SetOption(const QString &key, const QString &value);
     QString OptionsText() const;              ///< every line followed by CR LF
@@ -85,6 +90,11 @@ public:
     bool GetPureConsole() const;
     int GetDaemon() const;
     bool GetRunAndClose() const;
+    /// `source` as the search takes it: text naming an existing folder without a mask (with or without
+    /// a trailing PathDelim, or as a file: URL) becomes that folder followed by PathDelim and FileMask,
+    /// so a folder means its pages. Anything else (a page, a mask, a web address, the empty text) is
+    /// returned unchanged.
+    QString PagesSource(const QString &source) const;
     /// Target followed by PathDelim, after creating the folder it names (a file: URL is taken as its
     /// local path) with its parents; a failure is left for the converters to report. The empty text
     /// when Target is empty (nothing is created then).

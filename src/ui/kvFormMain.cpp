@@ -188,8 +188,10 @@ bool TkvFrmMain::DropFiles(QWidget *target, const QStringList &paths)
         return true;
     }
     if (auto *edit = qobject_cast<QLineEdit *>(control)) {
-        edit->setText(paths[0]);
-        SetDefaultTarget(TkvPath::FolderPart(paths[0]));
+        // A folder dropped on Source means its pages, as the Folder button makes it.
+        const QString text = edit == eSource && Project ? Project->PagesSource(paths[0]) : paths[0];
+        edit->setText(text);
+        SetDefaultTarget(TkvPath::FolderPart(text));
         return true;
     }
     if (refuseDuringRun(QStringLiteral("Dropping files onto the list")))
@@ -319,8 +321,15 @@ void TkvFrmMain::aSaveAsExecute()
     UpdateCaption();
 }
 
+void TkvFrmMain::reportsFromProject() const
+{
+    if (Info && Project)
+        Info->Reports = Project->Value(TkvOption::Reports) != 0;
+}
+
 void TkvFrmMain::aUpdateExecute()
 {
+    reportsFromProject();
     if (Info)
         Info->OpenLink(QStringLiteral("download"), QString(), QString());
 }
@@ -335,6 +344,7 @@ void TkvFrmMain::aHelpExecute()
 
 void TkvFrmMain::aHomePageExecute()
 {
+    reportsFromProject();
     if (Info)
         Info->OpenLink(QString(), QString(), QString());
 }
@@ -372,6 +382,7 @@ void TkvFrmMain::guarded(const std::function<void()> &command)
     try {
         command();
     } catch (const std::exception &e) {
+        reportsFromProject();
         if (Info)
             Info->HandleAppException(QString::fromUtf8(e.what()));
         StatusBar->showMessage(QString::fromUtf8(e.what()), 10000);

@@ -15,6 +15,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QModelIndex;
 class QPushButton;
 class QStatusBar;
 class QToolBar;
@@ -87,6 +88,12 @@ public:
     void OpenSelectedSource(bool folderOnly);
     /// True while the next unattended run (the Daemon option) waits for its timer.
     bool DaemonWaiting() const;
+    /// The process's exit code once the window has closed: 1 when an unattended run could not place or
+    /// write its log, else 0.
+    int ExitCode() const { return exitCode; }
+    /// Opens the archive of the list row at `index` (a row that converted); otherwise the status bar
+    /// says why there is none.
+    void OpenArchiveAt(const QModelIndex &index);
 
 signals:
     /// Emitted when the window has closed (also when it was never shown).
@@ -120,6 +127,7 @@ public slots:
     void pm1Popup();
     void ViewSource1Click();
     void OpenSource1Click();
+    void OpenArchive1Click();
     void ExportList1Click();
 
 protected:
@@ -152,6 +160,7 @@ private:
     QAction *BrowseFiles1 = nullptr;
     QAction *ViewSource1 = nullptr;
     QAction *OpenSource1 = nullptr;
+    QAction *OpenArchive1 = nullptr;
     QAction *ViewOutput1 = nullptr;
     QAction *ExportList1 = nullptr;
     QStatusBar *StatusBar = nullptr;
@@ -169,6 +178,18 @@ private:
     void carry(QToolButton *button, QAction *action);
     void setRunning(bool on);
     bool search(); ///< Search; false when it could not start (the caller then does not convert)
+    /// A Source naming a folder without a mask becomes that folder and the file mask, and the target
+    /// follows it as the Folder button makes it.
+    void expandSource();
+    /// The run's search has ended: the status bar says how many pages it found, or why none.
+    void searchEnded();
+    /// Unattended runs: creates the log file's folder before any work. False (after saying why and
+    /// closing the window) when it cannot be made.
+    bool prepareLog();
+    /// An error of an unattended run: the status bar, standard error, the error report, exit code 1.
+    void unattendedError(const QString &text);
+    /// Hands the project's Reports option to the information object before it opens anything.
+    void reportsFromProject() const;
     bool cleanTarget();
     /// Lets go of the run the list shows; it is freed once the event loop is back, since its end may be
     /// what is being handled now.
@@ -188,6 +209,8 @@ private:
     QTimer *dropTimer = nullptr;
     bool stoppedByUser = false;
     bool dropAfterRun = false; ///< Stop was asked: the run's job goes when its end is handled
+    bool paused = false;       ///< Pause was asked: the status bar says so until Convert or Stop
+    int exitCode = 0;
     QLabel *eSourceLabel = nullptr;
     QLabel *eTargetLabel = nullptr;
     bool running = false;

@@ -278,6 +278,8 @@ void TkvFrmMain::createViewer()
     ViewSource1->setObjectName(QStringLiteral("ViewSource1"));
     OpenSource1 = pm1->addAction(QStringLiteral("Open Source"));
     OpenSource1->setObjectName(QStringLiteral("OpenSource1"));
+    OpenArchive1 = pm1->addAction(QStringLiteral("Open Archive"));
+    OpenArchive1->setObjectName(QStringLiteral("OpenArchive1"));
     pm1->addSeparator()->setObjectName(QStringLiteral("N2"));
     ViewOutput1 = pm1->addAction(QStringLiteral("View  Output"));
     ViewOutput1->setObjectName(QStringLiteral("ViewOutput1"));
@@ -287,6 +289,9 @@ void TkvFrmMain::createViewer()
     connect(BrowseFiles1, &QAction::triggered, this, [this] { guarded([this] { bSourceFileClick(); }); });
     connect(ViewSource1, &QAction::triggered, this, [this] { guarded([this] { ViewSource1Click(); }); });
     connect(OpenSource1, &QAction::triggered, this, [this] { guarded([this] { OpenSource1Click(); }); });
+    connect(OpenArchive1, &QAction::triggered, this, [this] { guarded([this] { OpenArchive1Click(); }); });
+    connect(lViewer, &QTreeView::doubleClicked, this,
+            [this](const QModelIndex &index) { guarded([this, index] { OpenArchiveAt(index); }); });
     connect(ViewOutput1, &QAction::triggered, aView, &QAction::trigger);
     connect(ExportList1, &QAction::triggered, this, [this] { guarded([this] { ExportList1Click(); }); });
     connect(pm1, &QMenu::aboutToShow, this, &TkvFrmMain::pm1Popup);

@@ -3,6 +3,7 @@
 #include "kvFormMain.h"
 
 #include "kvBatch.h"
+#include "kvConsole.h"
 #include "kvFileName.h"
 #include "kvInfo.h"
 #include "kvOpener.h"
@@ -41,7 +42,8 @@ void TkvFrmMain::NewBatch()
     dropRun();
     model->Reset();
     view = std::make_unique<TkvRunView>(
-        *model, [this] { guarded([this] { OnFinish(); }); }, projectOptions(), invoker.get());
+        *model, [this] { guarded([this] { OnFinish(); }); }, projectOptions(), invoker.get(),
+        [this] { searchEnded(); });
 }
 
 void TkvFrmMain::dropRun()
@@ -63,8 +65,27 @@ int TkvFrmMain::ConvertorsRunning() const
     return view ? view->Run().ConvertorsRunning() : 0;
 }
 
+void TkvFrmMain::expandSource()
+{
+    if (!Project)
+        return;
+    const QString pages = Project->PagesSource(eSource->text());
+    if (pages == eSource->text())
+        return;
+    eSource->setText(pages);
+    SetDefaultTarget(TkvPath::FolderPart(pages));
+}
+
+void TkvFrmMain::searchEnded()
+{
+    // While converting, the status bar speaks of the run; its end says how it went.
+    if (view && !running)
+        StatusBar->showMessage(view->Run().SearchReport());
+}
+
 bool TkvFrmMain::search()
 {
+    expandSource();
     const QString source = eSource->text();
     if (source.isEmpty()) {
         focusControl(eSource);
@@ -115,6 +136,7 @@ void TkvFrmMain::aConvertExecute()
 {
     if (running)
         return;
+    expandSource();
     if (eTarget->text().isEmpty() && TkvPath::IsWebAddress(eSource->text())) {
         // A web address's archive goes to the current folder, as a download does.
         eTarget->setText(QDir::currentPath() + QLatin1Char('/'));
@@ -132,6 +154,8 @@ void TkvFrmMain::aConvertExecute()
     }
     if (Project)
         Project->StoreOptions(false);
+    if (!prepareLog())
+        return;
     if (!view && !search())
         return;
     if (view && view->Run().Job().IsDrained() && !search())
@@ -150,6 +174,33 @@ void TkvFrmMain::aConvertExecute()
     carry(bSearchConvert, aStop);
     setRunning(true);
     stoppedByUser = false;
+    paused = false;
+}
+
+bool TkvFrmMain::prepareLog()
+{
+    const QString logFile = Project && Project->GetRunAndClose() ? Project->Text(TkvOption::LogFile) : QString();
+    if (logFile.isEmpty())
+        return true;
+    try {
+        TkvRun::MakeLogFolder(logFile);
+        return true;
+    } catch (const std::exception &e) {
+        // Nothing is converted into a run whose log has nowhere to go.
+        unattendedError(QString::fromUtf8(e.what()));
+        close();
+        return false;
+    }
+}
+
+void TkvFrmMain::unattendedError(const QString &text)
+{
+    reportsFromProject();
+    if (Info)
+        Info->HandleAppException(text);
+    StatusBar->showMessage(text);
+    TkvConsole::WriteStderr(QStringLiteral("web2arc: ") + text + QLatin1Char('\n'));
+    exitCode = 1;
 }
 
 void TkvFrmMain::aSearchConvertExecute()
@@ -166,6 +217,7 @@ void TkvFrmMain::aPauseExecute()
     aStop->setEnabled(false);
     view->Run().Pause();
     dropAfterRun = false;
+    paused = true;
     StatusBar->showMessage(QStringLiteral("Pausing: the files in progress are finished first."));
 }
 
@@ -178,6 +230,7 @@ void TkvFrmMain::aStopExecute()
     aStop->setEnabled(false);
     view->Run().Stop();
     dropAfterRun = true;
+    paused = false;
     StatusBar->showMessage(QStringLiteral("Stopping: the files in progress are finished first."));
 }
 
@@ -194,7 +247,13 @@ void TkvFrmMain::OnFinish()
     setRunning(false);
     if (view) {
         const TkvBatch &job = view->Run().Job();
-        StatusBar->showMessage(QStringLiteral("%1 converted, %2 failed.").arg(job.Successes).arg(job.Failures));
+        bool sourceWrong = false;
+        if (paused)
+            StatusBar->showMessage(QStringLiteral("Paused. Convert goes on with the rest."));
+        else if (job.NodeCount() == 0 && job.IsSearchDone())
+            StatusBar->showMessage(view->Run().NothingFound(sourceWrong) + QLatin1Char('.'));
+        else
+            StatusBar->showMessage(QStringLiteral("%1 converted, %2 failed.").arg(job.Successes).arg(job.Failures));
     }
     if (dropAfterRun) {
         dropRun();
@@ -235,10 +294,11 @@ void TkvFrmMain::AfterRun()
         try {
             SaveListToFile(logFile);
         } catch (const std::exception &e) {
-            if (Info)
-                Info->HandleAppException(QString::fromUtf8(e.what()));
+            unattendedError(QString::fromUtf8(e.what()));
         }
     }
+    if (Project->GetPureConsole() && view && exitCode == 0) // the hidden window ends as the console run does
+        TkvConsole::WriteStderr(QStringLiteral("web2arc: ") + view->Run().Summary(logFile) + QLatin1Char('\n'));
     const int daemon = Project->GetDaemon();
     if (daemon < 1) {
         close();
@@ -282,7 +342,28 @@ void TkvFrmMain::pm1Popup()
 {
     const bool selected = lViewer->selectionModel() && lViewer->selectionModel()->hasSelection();
     OpenSource1->setEnabled(selected);
+    OpenArchive1->setEnabled(selected);
     ViewSource1->setEnabled(selected);
+}
+
+void TkvFrmMain::OpenArchiveAt(const QModelIndex &index)
+{
+    if (!index.isValid())
+        return;
+    const TkvResultModel::Row &row = model->RowAt(index.row());
+    if (row.Status == TkvNode::Success && !row.Message.isEmpty())
+        kvOpener::OpenAddress(row.Message);
+    else
+        StatusBar->showMessage(row.Status == TkvNode::Failure ? QStringLiteral("This page failed: it has no archive.")
+                                                              : QStringLiteral("This page has no archive yet."),
+                               8000);
+}
+
+void TkvFrmMain::OpenArchive1Click()
+{
+    QItemSelectionModel *selection = lViewer->selectionModel();
+    if (selection && !selection->selectedRows().isEmpty())
+        OpenArchiveAt(selection->selectedRows().first());
 }
 
 void TkvFrmMain::OpenSelectedSource(bool folderOnly)

@@ -5,12 +5,26 @@
 #include "kvRun.h"
 
 TkvRunView::TkvRunView(TkvResultModel &model, std::function<void()> finished, const TkvRunOptions &options,
-                       TkvMainThreadInvoker *mainThread)
-    : model(model), generation(model.Generation()), finished(std::move(finished)),
-      run(std::make_unique<TkvRun>(options, *this, mainThread))
+                       TkvMainThreadInvoker *mainThread, std::function<void()> searched)
+    : model(model), generation(model.Generation()), finished(std::move(finished)), searched(std::move(searched)),
+      mainThread(mainThread), run(std::make_unique<TkvRun>(options, *this, mainThread))
 {}
 
-TkvRunView::~TkvRunView() = default;
+TkvRunView::~TkvRunView()
+{
+    alive.reset();
+}
+
+void TkvRunView::SearchFinished(TkvRun &)
+{
+    if (!searched || !mainThread)
+        return;
+    // The run is stopped and joined in the destructor, but the posted call may come after it.
+    mainThread->Post([this, alive = std::weak_ptr<int>(alive)] {
+        if (alive.lock())
+            searched();
+    });
+}
 
 void TkvRunView::EntryAdded(TkvRun &, TkvNode &entry)
 {

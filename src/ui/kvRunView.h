@@ -23,8 +23,9 @@ class TkvRunView : public TkvRunObserver
 {
 public:
     /// REQUIRES: `model` and `mainThread` outlive the view; the model was just reset for this run.
+    /// `searched` (may be empty) is called on the window thread when the run's search has ended.
     TkvRunView(TkvResultModel &model, std::function<void()> finished, const TkvRunOptions &options,
-               TkvMainThreadInvoker *mainThread);
+               TkvMainThreadInvoker *mainThread, std::function<void()> searched = {});
     ~TkvRunView() override;
 
     TkvRun &Run() const { return *run; }
@@ -32,10 +33,14 @@ public:
     void EntryAdded(TkvRun &run, TkvNode &entry) override;
     void EntryDone(TkvRun &run, TkvNode &entry) override;
     void RunFinished(TkvRun &run) override;
+    void SearchFinished(TkvRun &run) override;
 
 private:
     TkvResultModel &model;
     const quint64 generation;
     const std::function<void()> finished;
+    const std::function<void()> searched;
+    TkvMainThreadInvoker *mainThread;
+    std::shared_ptr<int> alive = std::make_shared<int>(0); ///< lets a posted call see the view is gone
     std::unique_ptr<TkvRun> run; // last: it goes first, while what it reports to still exists
 };

@@ -52,6 +52,7 @@ int RunWindowMode(int &argc, char **argv, const std::function<void()> &releaseGl
     else
         kvFrmMain->show();
     const int rc = app.exec();
+    const int exitCode = kvFrmMain->ExitCode();
 
     if (releaseGlobals)
         releaseGlobals();
@@ -60,5 +61,5 @@ int RunWindowMode(int &argc, char **argv, const std::function<void()> &releaseGl
     kvFrmWeb2ArcAbout = nullptr;
     TkvUiChooser::ClearRememberedFolder();
     (void)rc;
-    return 0;
+    return exitCode;
 }

@@ -48,6 +48,9 @@ protected:
         Keep("WEB2ARC_HOME");
         Keep("WEB2ARC_OPENER");
         Keep("QT_QPA_PLATFORM");
+        Keep("DISPLAY");
+        Keep("WAYLAND_DISPLAY");
+        qputenv("DISPLAY", ":1"); // the window hook below never connects to it
         qputenv("WEB2ARC_HOME", QFile::encodeName(home.filePath(QStringLiteral("h"))));
         qputenv("WEB2ARC_OPENER", "/bin/true");
     }
@@ -259,3 +262,38 @@ TEST_F(KvStartupTest, ProjectExtensionAndFilterAreBuiltFromTheShortName)
 }
 
 } // namespace
+
+TEST_F(KvStartupTest, WindowModeWithoutADesktopSessionSaysWhatIsWrongAndEndsWithOne)
+{
+    qunsetenv("DISPLAY");
+    qunsetenv("WAYLAND_DISPLAY");
+    qunsetenv("QT_QPA_PLATFORM");
+    ASSERT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("p"))));
+    const QString missing = home.filePath(QStringLiteral("p/missing.batch-web2arc"));
+    EXPECT_EQ(Start({QFile::encodeName(missing)}), 1);
+    EXPECT_FALSE(events.contains(QStringLiteral("window")));
+    EXPECT_EQ(events.value(2), QStringLiteral("-matcher")); // released in order, no run
+
+    // The other plug-ins need no session: the window hook runs.
+    events.clear();
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    EXPECT_EQ(Start({"-P:Source=/in"}), 0);
+    EXPECT_EQ(events.value(2), QStringLiteral("window"));
+}
+
+TEST_F(KvStartupTest, TheErrorTextNamesTheProjectProblemAndTheWayOut)
+{
+    TkvProject project;
+    project.ProjectExt = QStringLiteral(".batch-web2arc");
+    project.ProjectFile = home.filePath(QStringLiteral("run.batch-web2arc"));
+    project.LoadError = QStringLiteral("Cannot open file \"x\". No such file or directory.");
+    QString text = TkvStartup::NoWindowText(project);
+    EXPECT_TRUE(text.startsWith(project.LoadError)) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("PureConsole=True"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("DISPLAY"))) << text.toStdString();
+
+    project.LoadError.clear();
+    text = TkvStartup::NoWindowText(project);
+    EXPECT_TRUE(text.contains(QStringLiteral("\"%1\" does not set PureConsole=True").arg(project.ProjectFile)))
+        << text.toStdString();
+}

@@ -56,13 +56,13 @@ QStringList keysOf(const std::map<QString, QStringList> &rows)
 
 TEST(KvOptionTableTest, BooleanNumbersWordsAndDefaults)
 {
-    for (const char *yes : {"1", "-1", "2.5", " 7 ", "0.1", "1e3", "true", "TRUE", "tRuE"}) {
+    for (const char *yes : {"1", "-1", "2.5", " 7 ", "0.1", "1e3", "true", "TRUE", "tRuE", " true", "yes", "On"}) {
         EXPECT_TRUE(TkvOptionTable::ReadBoolean(QString::fromLatin1(yes), false)) << yes;
     }
-    for (const char *no : {"0", "-0", "0.0", "0e5", "false", "FALSE"}) {
+    for (const char *no : {"0", "-0", "0.0", "0e5", "false", "FALSE", "no", "OFF ", "No"}) {
         EXPECT_FALSE(TkvOptionTable::ReadBoolean(QString::fromLatin1(no), true)) << no;
     }
-    for (const char *other : {"", "yes", "no", " true", "1x", "e5", ".", "1e", "--1", "nan", "inf"}) {
+    for (const char *other : {"", "ja", "yess", "o n", "1x", "e5", ".", "1e", "--1", "nan", "inf"}) {
         EXPECT_TRUE(TkvOptionTable::ReadBoolean(QString::fromLatin1(other), true)) << other;
         EXPECT_FALSE(TkvOptionTable::ReadBoolean(QString::fromLatin1(other), false)) << other;
     }
@@ -162,4 +162,25 @@ TEST_F(KvRunOptionsTest, ARunKeepsTheOptionsItStartedWith)
     EXPECT_EQ(defaults.Integer(TkvOption::ThreadsCount), 1);
     EXPECT_EQ(defaults.Integer(TkvOption::IsOverwrite), 1);
     EXPECT_FALSE(defaults.Boolean(TkvOption::Subdir));
+}
+
+TEST(KvOptionTableTest, ProblemsNameEachLineThatIsNotUnderstood)
+{
+    const QStringList lines{QStringLiteral("Tagret=/out"),
+                            QStringLiteral(" Subdir = yes "),
+                            QStringLiteral("PureConsole=maybe"),
+                            QStringLiteral("ThreadsCount=two"),
+                            QStringLiteral("IsOverwrite= SKIP"),
+                            QStringLiteral("IsOverwrite=x"),
+                            QStringLiteral("Daemon=$1F"),
+                            QStringLiteral(""),
+                            QStringLiteral("Charset="),
+                            QStringLiteral("just words")};
+    EXPECT_EQ(TkvOptionTable::Problems(lines),
+              QStringList({QStringLiteral("unknown option Tagret, ignored"),
+                           QStringLiteral("PureConsole=maybe is not a boolean, False used"),
+                           QStringLiteral("ThreadsCount=two is not an integer, 1 used"),
+                           QStringLiteral("IsOverwrite is given more than once, the first value used"),
+                           QStringLiteral("\"just words\" is not KEY=VALUE, ignored")}));
+    EXPECT_TRUE(TkvOptionTable::Problems({QStringLiteral("Reports=off"), QStringLiteral("RegExt=a=b")}).isEmpty());
 }

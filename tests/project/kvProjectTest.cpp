@@ -16,15 +16,32 @@ namespace {
 
 using KvProjectTest = KvProjectFixture;
 
-TEST_F(KvProjectTest, NamesMatchWithoutRegardToCaseButAreNeverTrimmed)
+TEST_F(KvProjectTest, NamesMatchWithoutRegardToCaseOrTheBlanksAroundKeysAndValues)
 {
-    store->SetOptionsText(QStringLiteral("source=/a\r\nTarget =/t\r\n=nameless\r\nplain line\r\n"));
+    store->SetOptionsText(QStringLiteral("source=/a\r\n Target = /t \r\n=nameless\r\nplain line\r\n Subdir=1\r\n"));
     EXPECT_EQ(store->GetSource(), QStringLiteral("/a"));
     EXPECT_EQ(store->GetOption(QStringLiteral("SOURCE")), QStringLiteral("/a"));
-    EXPECT_EQ(store->GetTarget(), QString()); // "Target " is another name
-    EXPECT_EQ(store->GetOption(QStringLiteral("Target ")), QStringLiteral("/t"));
+    EXPECT_EQ(store->GetTarget(), QStringLiteral("/t"));
+    EXPECT_TRUE(store->GetSubdir()); // as "-P:Source=x, Subdir=1" gives it
     EXPECT_EQ(store->GetOption(QStringLiteral("plain line")), QString());
     EXPECT_EQ(store->GetOption(QStringLiteral("Missing")), QString());
+}
+
+TEST_F(KvProjectTest, AFolderWithoutAMaskMeansItsPages)
+{
+    store->FileMask = QStringLiteral("*.htm?");
+    const QString folder = home.path() + QStringLiteral("/src");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    EXPECT_EQ(store->PagesSource(folder), folder + QStringLiteral("/*.htm?"));
+    EXPECT_EQ(store->PagesSource(folder + QLatin1Char('/')), folder + QStringLiteral("/*.htm?"));
+    EXPECT_EQ(store->PagesSource(QStringLiteral("file://") + folder), QStringLiteral("file://") + folder + QStringLiteral("/*.htm?"));
+    for (const QString &kept : {folder + QStringLiteral("/*.html"), folder + QStringLiteral("/gone"), QString(),
+                                QStringLiteral("http://127.0.0.1/")})
+        EXPECT_EQ(store->PagesSource(kept), kept) << kept.toStdString();
+
+    // From the command line, the target follows the folder itself, not its parent.
+    store->ParseCommandLine(QStringLiteral("-P:Source=") + folder);
+    EXPECT_EQ(store->GetTarget(), folder + QLatin1Char('/'));
 }
 
 TEST_F(KvProjectTest, ValueIsEverythingAfterTheFirstEqualsSign)

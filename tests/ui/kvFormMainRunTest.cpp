@@ -106,6 +106,8 @@ TEST_F(RunTest, PauseKeepsTheJobAndTheNextConvertGoesOnWithTheRest)
     for (int i = 2; i < 5; ++i)
         EXPECT_EQ(w->Model()->RowAt(i).Status, 0) << i;
     EXPECT_FALSE(QFile::exists(out + QStringLiteral("p2.mht")));
+    EXPECT_TRUE(Child<QStatusBar>(w, "StatusBar")->currentMessage().startsWith(QStringLiteral("Paused")))
+        << Child<QStatusBar>(w, "StatusBar")->currentMessage().toStdString();
 
     Child<QAction>(w, "aConvert")->trigger();
     ASSERT_TRUE(waitIdle());
@@ -115,6 +117,37 @@ TEST_F(RunTest, PauseKeepsTheJobAndTheNextConvertGoesOnWithTheRest)
         EXPECT_EQ(w->Model()->RowAt(i).Status, 1) << i;
     EXPECT_EQ(job->Successes, 5);
     EXPECT_EQ(counter(QStringLiteral("C")), QStringLiteral("2"));
+}
+
+TEST_F(RunTest, SearchSaysWhatItFoundAndARowOpensItsArchive)
+{
+    writePages();
+    TkvFrmMain *w = open();
+    Child<QLineEdit>(w, "eSource")->setText(pages.chopped(1)); // the folder itself, without a mask
+    Child<QLineEdit>(w, "eTarget")->clear();
+    Child<QAction>(w, "aSearch")->trigger();
+    EXPECT_EQ(Child<QLineEdit>(w, "eSource")->text(), pages + QStringLiteral("*.htm?"));
+    EXPECT_EQ(Child<QLineEdit>(w, "eTarget")->text(), pages); // the folder, not its parent
+    ASSERT_TRUE(WaitUntil([&] { return Child<QStatusBar>(w, "StatusBar")->currentMessage() == QStringLiteral("3 pages found."); }))
+        << Child<QStatusBar>(w, "StatusBar")->currentMessage().toStdString();
+
+    Child<QLineEdit>(w, "eSource")->setText(pages + QStringLiteral("gone/*.htm?"));
+    Child<QAction>(w, "aSearch")->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return Child<QStatusBar>(w, "StatusBar")->currentMessage().startsWith(QStringLiteral("no pages found")); }))
+        << Child<QStatusBar>(w, "StatusBar")->currentMessage().toStdString();
+    EXPECT_TRUE(Child<QStatusBar>(w, "StatusBar")->currentMessage().contains(QStringLiteral("does not exist")));
+
+    Child<QLineEdit>(w, "eSource")->setText(pages + QStringLiteral("*.htm?"));
+    Child<QLineEdit>(w, "eTarget")->setText(out);
+    Child<QAction>(w, "aConvert")->trigger();
+    ASSERT_TRUE(waitIdle());
+    opened->clear();
+    emit Child<QTreeView>(w, "lViewer")->doubleClicked(w->Model()->index(0, 0));
+    ASSERT_EQ(opened->size(), 1);
+    EXPECT_EQ(opened->at(0), out + QStringLiteral("a.mht"));
+    emit Child<QTreeView>(w, "lViewer")->doubleClicked(w->Model()->index(2, 0)); // the failed page has none
+    EXPECT_EQ(opened->size(), 1);
+    EXPECT_TRUE(Child<QStatusBar>(w, "StatusBar")->currentMessage().contains(QStringLiteral("no archive")));
 }
 
 TEST_F(RunTest, StopDropsTheJobAndTheNextConvertSearchesAfresh)
@@ -396,7 +429,9 @@ TEST_F(RunTest, AnUnwritableLogIsReportedAndTheUnattendedRunStillCloses)
     w->show();
     ASSERT_TRUE(WaitUntil([&] { return closed.count() == 1; }));
     EXPECT_EQ(counter(QStringLiteral("E")), QStringLiteral("1"));
-    EXPECT_TRUE(QFile::exists(out + QStringLiteral("a.mht")));
+    // The log's folder cannot be made: the run stops before it converts anything, and ends with 1.
+    EXPECT_FALSE(QFile::exists(out + QStringLiteral("a.mht")));
+    EXPECT_EQ(w->ExitCode(), 1);
 }
 
 TEST_F(RunTest, AWebAddressIsTheOnlyEntryAndLeavesTheTargetToTheUser)
