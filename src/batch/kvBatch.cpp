@@ -89,9 +89,10 @@ void TkvBatch::SearchFolder(const QString &folder, const QString &mask, bool sub
         TkvFileId id;
         int error = 0;
         if (!TkvDirListing::List(current.isEmpty() ? QStringLiteral(".") : current, files, folders, id, &error)) {
-            // A folder that vanished, or a Source folder that never existed, holds no pages; one that
-            // is there but cannot be listed hides pages the user expects in the archive.
-            if (error != ENOENT && error != ENOTDIR)
+            // A folder that vanished, or a Source folder that never existed (or whose name holds a
+            // NUL, which only a Source can), holds no pages; one that is there but cannot be listed
+            // hides pages the user expects in the archive.
+            if (error != ENOENT && error != ENOTDIR && error != EINVAL)
                 AddFailedEntry(current, QStringLiteral("Cannot list the folder \"%1\". %2.")
                                             .arg(current, TkvNativeFile::ErrorText(error)));
             continue;

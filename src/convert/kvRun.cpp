@@ -40,6 +40,10 @@ TkvRun::~TkvRun()
 void TkvRun::Search(const QString &searchSource, const QString &target, bool subdirs)
 {
     source = searchSource;
+    // Seen before the search starts: with an empty Target the source's folder is the target, and
+    // the search creates it.
+    const QString folder = TkvPath::FolderPart(TkvPath::UrlToPath(source));
+    sourceFolderMissing = !TkvFileName::IsDir(folder.isEmpty() ? QStringLiteral("./") : folder);
     job->StartSearch(source, target, subdirs);
 }
 
@@ -143,7 +147,7 @@ QString TkvRun::NothingFound(bool &error) const
     const QString folder = job->SourceDir.isEmpty() ? QStringLiteral("./") : job->SourceDir;
     if (source.contains(QChar(0)))
         return QStringLiteral("no pages found: Source holds a NUL character, which no file name can hold");
-    if (!TkvFileName::IsDir(folder)) {
+    if (sourceFolderMissing || !TkvFileName::IsDir(folder)) {
         if (TkvPath::IsWebAddress(source))
             return QStringLiteral("no pages found: Source %1 is no folder here, and a web address is converted "
                                   "only when its scheme is written in lower case (http:// or https://)")

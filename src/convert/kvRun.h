@@ -125,7 +125,8 @@ private:
     std::shared_ptr<TkvRunContext> context; ///< the current chain's
     std::shared_ptr<TkvConvertor> chain;    ///< its head, kept until the chain has ended
     bool converting = false;
-    QString source; ///< as Search was given it
+    QString source;                   ///< as Search was given it
+    bool sourceFolderMissing = false; ///< the source's folder did not exist when Search began
     std::atomic<int> skipped{0};
     std::chrono::steady_clock::time_point chainStarted;
     std::chrono::steady_clock::duration busy{}; ///< converters' time of the chains that have ended

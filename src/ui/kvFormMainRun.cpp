@@ -79,7 +79,7 @@ void TkvFrmMain::expandSource()
 void TkvFrmMain::searchEnded()
 {
     // While converting, the status bar speaks of the run; its end says how it went.
-    if (view && !running)
+    if (view && !running && view->Run().Job().IsSearchDone()) // not a dropped run's search
         StatusBar->showMessage(view->Run().SearchReport());
 }
 
