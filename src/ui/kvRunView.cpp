@@ -1,5 +1,6 @@
 #include "kvRunView.h"
 
+#include "kvMainThreadInvoker.h"
 #include "kvNode.h"
 #include "kvResultModel.h"
 #include "kvRun.h"

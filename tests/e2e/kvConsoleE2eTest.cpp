@@ -146,8 +146,11 @@ TEST_F(KvConsoleE2eTest, HiddenFilesAndTheExtraExpressionFilterTheSearch)
     EXPECT_FALSE(QFile::exists(Out(QStringLiteral("drop-b.mht"))));
     EXPECT_FALSE(QFile::exists(Out(QStringLiteral(".hidden.mht"))));
 
-    // An expression that does not compile lets every name through; hidden files count when not skipped.
-    ExpectClean(env.RunProject(Options({QStringLiteral("SkipHidden=0"), QStringLiteral("RegExt=(unclosed")})));
+    // An expression that does not compile lets every name through, and the run says so; hidden files
+    // count when not skipped.
+    const TkvE2eResult r = env.RunProject(Options({QStringLiteral("SkipHidden=0"), QStringLiteral("RegExt=(unclosed")}));
+    EXPECT_EQ(r.ExitCode, 0);
+    EXPECT_TRUE(r.Err.startsWith("web2arc: RegExt (unclosed is not a valid regular expression")) << r.Err.toStdString();
     EXPECT_EQ(LogLines().size(), 3);
     ExpectArchiveOf(Out(QStringLiteral(".hidden.mht")), QStringLiteral("Hidden"));
     ExpectArchiveOf(Out(QStringLiteral("drop-b.mht")), QStringLiteral("Drop"));

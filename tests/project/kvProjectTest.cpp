@@ -113,13 +113,14 @@ TEST_F(KvProjectTest, IsOverwriteIsTriState)
     {
         const char *value;
         int expected;
-    } cases[] = {{"skip", 9}, {"SKIP", 9}, {"sKiP", 9}, {"0", 0}, {"false", 0}, {"1", 1}, {"yes", 1}, {"skip ", 1}};
+    } cases[] = {{"skip", 9}, {"SKIP", 9}, {"sKiP", 9}, {"0", 0}, {"false", 0}, {"1", 1}, {"yes", 1}, {"skip ", 9},
+                 {"no", 0}, {"skipped", 1}};
     for (const auto &c : cases) {
         store->SetOption(QStringLiteral("IsOverwrite"), QString::fromLatin1(c.value));
         EXPECT_EQ(store->GetIsOverwrite(), c.expected) << c.value;
     }
     store->OverwriteDefault = false;
-    store->SetOption(QStringLiteral("IsOverwrite"), QStringLiteral("yes"));
+    store->SetOption(QStringLiteral("IsOverwrite"), QStringLiteral("maybe")); // unreadable: the default
     EXPECT_EQ(store->GetIsOverwrite(), 0);
     store->SetOption(QStringLiteral("IsOverwrite"), QString());
     EXPECT_EQ(store->GetIsOverwrite(), 0);

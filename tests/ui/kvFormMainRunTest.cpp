@@ -139,7 +139,7 @@ TEST_F(RunTest, SearchSaysWhatItFoundAndARowOpensItsArchive)
 
     Child<QLineEdit>(w, "eSource")->setText(pages + QStringLiteral("*.htm?"));
     Child<QLineEdit>(w, "eTarget")->setText(out);
-    Child<QAction>(w, "aConvert")->trigger();
+    Child<QAction>(w, "aSearchConvert")->trigger();
     ASSERT_TRUE(waitIdle());
     opened->clear();
     emit Child<QTreeView>(w, "lViewer")->doubleClicked(w->Model()->index(0, 0));
