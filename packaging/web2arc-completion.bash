@@ -121,7 +121,7 @@ _web2arc_inline()
 {
     local part=$1 key value candidate
     local -a keys=(Source Target Subdir ThreadsCount IsOverwrite KeepFileTime KeepTargetSubdirs DeleteSource
-        RenameSource PureConsole RunAndClose Daemon RegExt SkipHidden Charset LogFile)
+        RenameSource PureConsole RunAndClose Daemon RegExt SkipHidden Charset LogFile Reports)
     if [[ $part != *=* ]]; then
         for key in "${keys[@]}"; do
             [[ ${key,,} == "${part,,}"* ]] && printf '%s=\n' "$key"
@@ -130,7 +130,7 @@ _web2arc_inline()
     fi
     key=${part%%=*} value=${part#*=}
     case ${key,,} in
-        subdir | keepfiletime | keeptargetsubdirs | deletesource | pureconsole | runandclose | skiphidden)
+        subdir | keepfiletime | keeptargetsubdirs | deletesource | pureconsole | runandclose | skiphidden | reports)
             compgen -W 'True False' -- "$value" ;;
         isoverwrite) compgen -W 'True False skip' -- "$value" ;;
         source) _web2arc_paths "$value" "${pages[@]}" ;;

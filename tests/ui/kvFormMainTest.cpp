@@ -66,8 +66,8 @@ TEST_F(MainWindowTest, LayoutHasTheControlsTheCommandsNeed)
     QStringList menu;
     for (QAction *a : Child<QMenu>(w, "pm1")->actions())
         menu << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(menu, (QStringList{"Browse Files", "-", "View  Source", "Open Source", "-", "View  Output", "-",
-                                 "Export the List"}));
+    EXPECT_EQ(menu, (QStringList{"Browse Files", "-", "View  Source", "Open Source", "Open Archive", "-", "View  Output",
+                                 "-", "Export the List"}));
 }
 
 TEST_F(MainWindowTest, EditsAndTheResultColumnTakeTheWidthTheWindowGives)
