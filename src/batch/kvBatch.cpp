@@ -244,6 +244,12 @@ int TkvBatch::NodeCount() const
     return static_cast<int>(Nodes.size());
 }
 
+int TkvBatch::EntriesLeft() const
+{
+    std::lock_guard guard(lock);
+    return static_cast<int>(Nodes.size()) - Cursor;
+}
+
 const std::vector<std::unique_ptr<TkvNode>> &TkvBatch::LockNodes()
 {
     lock.lock();

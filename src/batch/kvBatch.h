@@ -3,6 +3,7 @@
 #include "kvMatchBase.h"
 #include "kvNode.h"
 #include "kvRunOptions.h"
+#include "kvTargetClaims.h"
 
 #include <QString>
 #include <QStringList>
@@ -75,6 +76,8 @@ public:
     /// distinct texts a run collects.
     void AddFailure(const QString &text);
     int NodeCount() const;
+    /// Entries queued and not yet handed out.
+    int EntriesLeft() const;
     bool IsDrained() const { return Drained; }
     bool IsSearchDone() const { return SearchDone; }
 
@@ -105,6 +108,8 @@ public:
     QString RegExtPattern; ///< the run's RegExt, in force from the start of the search
     QString SourceDir;     ///< folder part of the source, ending with '/' (or empty)
     QString TargetDir;     ///< the target folder
+    /// The archive paths given to this job's pages, so that none replaces another's (any thread).
+    TkvTargetClaims TargetClaims;
     TkvNodeEvent OnNodeAdded;
     /// Called once when the search has ended (also after AddSingleFile), on the thread that ended it.
     std::function<void(TkvBatch &)> OnSearchDone;

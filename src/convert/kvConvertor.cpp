@@ -1,5 +1,6 @@
 #include "kvConvertor.h"
 
+#include "kvAtomicFile.h"
 #include "kvBatch.h"
 #include "kvFileName.h"
 #include "kvFileTimes.h"
@@ -11,15 +12,34 @@
 
 namespace {
 
-// The relative target name of a web address: the text after the scheme's ':' with every separator
-// and colon made an underscore (http://srv/dir/page.htm gives __srv_dir_page.htm).
-QString webAddressName(const QString &address)
+// The relative target name of a web address, its extension already taken off: the text after the
+// scheme's ':' with every separator and colon made an underscore (http://srv/dir/page.htm gives
+// __srv_dir_page). Only the last segment of the path has an extension, never the host
+// (http://127.0.0.1/x gives __127.0.0.1_x), and the query stays, so that addresses that fetch
+// different documents get different names; the fragment does not change the document and is left out.
+QString webAddressStem(const QString &address)
 {
-    QString name = address.mid(address.indexOf(u':') + 1);
-    for (QChar &c : name)
-        if (c == u'/' || c == u'\\' || c == u':')
+    QString rest = address.mid(address.indexOf(u':') + 1);
+    rest.truncate(rest.indexOf(u'#') < 0 ? rest.size() : rest.indexOf(u'#'));
+    const qsizetype queryStart = rest.indexOf(u'?') < 0 ? rest.size() : rest.indexOf(u'?');
+    const auto isSlash = [](QChar c) { return c == u'/' || c == u'\\'; };
+    // The path begins at the first slash after the "//" and the host.
+    qsizetype pathStart = 0;
+    while (pathStart < queryStart && isSlash(rest.at(pathStart)))
+        ++pathStart;
+    while (pathStart < queryStart && !isSlash(rest.at(pathStart)))
+        ++pathStart;
+    qsizetype segmentStart = pathStart;
+    for (qsizetype i = pathStart; i < queryStart; ++i)
+        if (isSlash(rest.at(i)))
+            segmentStart = i + 1;
+    const qsizetype dot = queryStart > 0 ? rest.lastIndexOf(u'.', queryStart - 1) : -1;
+    if (dot >= segmentStart && segmentStart > pathStart)
+        rest.remove(dot, queryStart - dot);
+    for (QChar &c : rest)
+        if (isSlash(c) || c == u':')
             c = u'_';
-    return name;
+    return rest;
 }
 
 } // namespace
@@ -55,11 +75,24 @@ std::shared_ptr<TkvConvertor> TkvConvertor::CreateChain(TkvBatch *batch, const Q
     batch->TargetDir = TkvPath::UrlToPath(targetDir);
     const TkvConvertorClass &convertorClass =
         context->Options.ConverterClass ? *context->Options.ConverterClass : Class();
-    std::shared_ptr<TkvConvertor> head =
-        convertorClass.Create(batch, context->Options.Integer(TkvOption::ThreadsCount), resultCallback);
-    for (TkvConvertor *member = head.get(); member; member = member->NextConvertor.get())
-        member->join(context);
+    const int length = chainLength(*batch, context->Options.Integer(TkvOption::ThreadsCount));
+    std::shared_ptr<TkvConvertor> head = convertorClass.Create(batch, length, resultCallback);
+    head->join(context);
+    TkvConvertor *last = head.get();
+    for (int count = length - 1; count >= 1; --count) {
+        last->NextConvertor = convertorClass.Create(batch, count, resultCallback);
+        last = last->NextConvertor.get();
+        last->join(context);
+    }
     return head;
+}
+
+int TkvConvertor::chainLength(TkvBatch &batch, int threadsCount)
+{
+    int length = std::clamp(threadsCount, 1, MaxChainLength);
+    if (batch.IsSearchDone()) // no entry will come that is not queued now
+        length = std::min(length, std::max(1, batch.EntriesLeft()));
+    return length;
 }
 
 void TkvConvertor::join(std::shared_ptr<TkvRunContext> runContext)
@@ -80,13 +113,10 @@ TkvEngineParts *TkvConvertor::EngineParts() const
     return context ? context->Engine.get() : nullptr;
 }
 
-void TkvConvertor::InitChain(const TkvConvertorClass &convertorClass, int chainCount,
-                             const TkvNodeEvent &resultCallback)
+void TkvConvertor::InitChain(int chainCount, const TkvNodeEvent &resultCallback)
 {
     ResultCallback = resultCallback;
     ChainCount = std::max(1, chainCount);
-    if (chainCount > 1)
-        NextConvertor = convertorClass.Create(Batch, chainCount - 1, resultCallback);
 }
 
 void TkvConvertor::Start()
@@ -124,14 +154,8 @@ void TkvConvertor::ProcessEntry()
     } catch (...) {
         failure = QStringLiteral("The conversion of \"%1\" failed with an unknown error.").arg(node.FileName);
     }
-    if (!failure.isEmpty()) {
-        {
-            std::lock_guard guard(Batch->NodesLock());
-            node.Status = TkvNode::Failure;
-            node.Message = failure;
-        }
-        Batch->AddFailure(failure);
-    }
+    if (!failure.isEmpty())
+        failEntry(*Batch, node, failure);
     if (ResultCallback)
         ResultCallback(*Batch, node);
 }
@@ -155,8 +179,9 @@ QString TkvConvertor::ComputeTargetPath(TkvBatch &batch, TkvNode &node)
 {
     const QString &source = node.FileName;
     QString relative;
-    if (source.startsWith(QLatin1String("http"), Qt::CaseInsensitive) && source.contains(u':'))
-        relative = webAddressName(source);
+    const bool webAddress = source.startsWith(QLatin1String("http"), Qt::CaseInsensitive) && source.contains(u':');
+    if (webAddress)
+        relative = webAddressStem(source);
     else if (Options().Boolean(TkvOption::KeepTargetSubdirs) && !batch.SourceDir.isEmpty() &&
              source.startsWith(batch.SourceDir))
         relative = source.mid(batch.SourceDir.size());
@@ -169,40 +194,64 @@ QString TkvConvertor::ComputeTargetPath(TkvBatch &batch, TkvNode &node)
     target += relative;
 
     // The extension starts at the last dot of the name part.
-    const QString &ext = Options().TargetExt;
     const qsizetype nameStart = target.lastIndexOf(u'/') + 1;
     const qsizetype dot = target.lastIndexOf(u'.');
-    if (dot >= nameStart)
+    if (dot >= nameStart && !webAddress)
         target.truncate(dot);
-    target += ext;
+    target += Options().TargetExt;
 
     target = AdjustTargetName(target);
 
     const QString folder = TkvPath::FolderPart(target);
     if (!folder.isEmpty() && !TkvFileName::IsDir(folder) && !TkvFileName::MakePath(folder)) {
-        const QString failure = QStringLiteral("CreateDir Failed: ") + folder;
-        {
-            std::lock_guard guard(batch.NodesLock());
-            node.Status = TkvNode::Failure;
-            node.Message = failure;
-        }
-        batch.AddFailure(failure);
+        failEntry(batch, node, QStringLiteral("CreateDir Failed: ") + folder);
         return QString();
     }
+    if (batch.TargetClaims.FirstUseOf(folder))
+        TkvAtomicFile::RemoveLeftovers(folder.isEmpty() ? QStringLiteral(".") : folder);
 
-    if (!TkvFileName::Exists(target))
-        return target;
-    switch (Options().Integer(TkvOption::IsOverwrite)) {
+    return chooseTarget(batch, node, target);
+}
+
+QString TkvConvertor::chooseTarget(TkvBatch &batch, TkvNode &node, const QString &target)
+{
+    const QString &ext = Options().TargetExt;
+    const int overwrite = Options().Integer(TkvOption::IsOverwrite);
+    // A path another page of this run was given is never used again (a.htm and a.html both make a.mht).
+    const QString path = batch.TargetClaims.Claim(target, ext);
+    const bool exists = TkvFileName::Exists(path);
+    if (exists && TkvFileName::SameFile(node.FileName, path)) {
+        failEntry(batch, node,
+                  QStringLiteral("Cannot convert \"%1\" onto itself: its archive would replace the page.")
+                      .arg(node.FileName));
+        return QString();
+    }
+    if (!exists)
+        return path;
+    switch (overwrite) {
     case 9: { // skip
         std::lock_guard guard(batch.NodesLock());
         node.Status = TkvNode::Success;
         return QString();
     }
-    case 0: // keep both: the tagged name beside it, replaced when it exists too
-        return folder + u'-' + Options().ShortName + u'-' + TkvPath::NamePart(target);
+    case 0: // keep both: the tagged name beside it, or the first numbered form of that which is free,
+            // so that nothing is ever replaced
+        return batch.TargetClaims.Claim(TkvPath::FolderPart(path) + u'-' + Options().ShortName + u'-' +
+                                            TkvPath::NamePart(path),
+                                        ext, [](const QString &candidate) { return TkvFileName::Exists(candidate); });
     default:
-        return target;
+        return path;
     }
+}
+
+void TkvConvertor::failEntry(TkvBatch &batch, TkvNode &node, const QString &failure)
+{
+    {
+        std::lock_guard guard(batch.NodesLock());
+        node.Status = TkvNode::Failure;
+        node.Message = failure;
+    }
+    batch.AddFailure(failure);
 }
 
 void TkvConvertor::PostProcess(TkvBatch &, TkvNode &node, const QString &targetPath)

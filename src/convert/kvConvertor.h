@@ -40,18 +40,22 @@ public:
     ~TkvConvertor() override;
 
     /// Builds a suspended chain for `batch`: sets the job's TargetDir to UrlToPath(targetDir) and creates
-    /// ThreadsCount members (at least one) through the options' ConverterClass (TkvConvertor's own
-    /// class when there is none); every member joins `context` (null: a context with default options
-    /// and no shared parts), counting there until its run has ended.
+    /// ThreadsCount members through the options' ConverterClass (TkvConvertor's own class when there is
+    /// none); every member joins `context` (null: a context with default options and no shared parts),
+    /// counting there until its run has ended. The chain has at least one member and at most
+    /// MaxChainLength, and no more than the entries left when the job's search is already done.
     static std::shared_ptr<TkvConvertor> CreateChain(TkvBatch *batch, const QString &targetDir,
                                                      const TkvNodeEvent &resultCallback,
                                                      std::shared_ptr<TkvRunContext> context);
     /// The class of plain TkvConvertor objects.
     static const TkvConvertorClass &Class();
-    /// The rest of chain creation, called by the converter class right after construction: stores the
-    /// callback, sets ChainCount to max(1, chainCount) and, when chainCount > 1, creates the next
-    /// member through the same converter class with chainCount - 1.
-    virtual void InitChain(const TkvConvertorClass &convertorClass, int chainCount, const TkvNodeEvent &resultCallback);
+    /// The most converters one chain runs, whatever ThreadsCount asks for: more threads than this only
+    /// compete for the same disk and network.
+    static constexpr int MaxChainLength = 256;
+    /// Called by the converter class right after construction: stores the callback and sets ChainCount
+    /// to max(1, chainCount). CreateChain makes and links the later members, one after the other (a
+    /// chain of thousands never nests calls).
+    virtual void InitChain(int chainCount, const TkvNodeEvent &resultCallback);
 
     /// Starts this converter and then every later member, the head first.
     void Start();
@@ -65,14 +69,20 @@ public:
     /// The target path of `node` under the job's TargetDir:
     /// - the relative name is the path below the job's SourceDir when KeepTargetSubdirs is true and
     ///   the entry lies below SourceDir, else the name part; for a web address ("http...") it is the
-    ///   text after the scheme's ':' with every '/', '\' and ':' replaced by '_';
-    /// - the extension is replaced by (or, without a dot in the name, extended with) TargetExt;
-    /// - AdjustTargetName is applied; the folder is created with its parents;
+    ///   text after the scheme's ':' without the fragment, with every '/', '\' and ':' replaced by '_';
+    /// - the extension (of a web address: only within the last segment of its path, before the query)
+    ///   is replaced by (or, without a dot in the name, extended with) TargetExt;
+    /// - AdjustTargetName is applied; the folder is created with its parents, and the first time the
+    ///   job uses a folder the temporary files a killed earlier run left there are removed;
+    /// - a path another entry of the job was given is not used again: the entry gets the first free
+    ///   numbered form ("a-2.mht") instead (TkvBatch::TargetClaims);
+    /// - a path that is the entry's own file fails the entry ("Cannot convert ... onto itself");
     /// - an existing file is handled by IsOverwrite: overwrite (the path), skip (empty result and
-    ///   Status 1, Message untouched), keep both ("-" + ShortName + "-" before the name).
+    ///   Status 1, Message untouched), keep both ("-" + ShortName + "-" before the name, numbered like
+    ///   "-web2arc-a-2.mht" when that exists too: nothing is replaced).
     /// Returns the empty text when the entry is to be left alone: skipped (Status 1), or failed
     /// because its folder cannot be created (Status 2, Message "CreateDir Failed: <folder>", counted
-    /// once through AddFailure). Convert then leaves the entry as it is.
+    /// once through AddFailure) or because it is its own target. Convert then leaves the entry as it is.
     QString ComputeTargetPath(TkvBatch &batch, TkvNode &node);
     /// The run's options (the defaults while the converter belongs to no run).
     const TkvRunOptions &Options() const;
@@ -99,6 +109,12 @@ protected:
 private:
     /// Joins `context`, counting there until the run ends.
     void join(std::shared_ptr<TkvRunContext> runContext);
+    /// ComputeTargetPath's choice between the claimed path, the entry's own file and IsOverwrite.
+    QString chooseTarget(TkvBatch &batch, TkvNode &node, const QString &target);
+    /// Marks `node` failed with `failure`, counted once.
+    static void failEntry(TkvBatch &batch, TkvNode &node, const QString &failure);
+    /// The members a chain gets for `threadsCount` on `batch` (see CreateChain).
+    static int chainLength(TkvBatch &batch, int threadsCount);
 
     std::shared_ptr<TkvRunContext> context;
     std::atomic<bool> counted{false}; // included in the context's count

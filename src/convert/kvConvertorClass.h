@@ -15,8 +15,8 @@ class TkvConvertorClass
 {
 public:
     virtual ~TkvConvertorClass() = default;
-    /// A new suspended converter heading a chain of max(1, chainCount) converters of this class, each
-    /// with `resultCallback`.
+    /// A new suspended converter with `resultCallback`, counting itself and the chainCount - 1 members
+    /// that will follow it (ChainCount); it is not linked to any yet.
     virtual std::shared_ptr<TkvConvertor> Create(TkvBatch *batch, int chainCount,
                                                  const TkvNodeEvent &resultCallback) const = 0;
 };
@@ -29,7 +29,7 @@ public:
                                          const TkvNodeEvent &resultCallback) const override
     {
         auto convertor = std::make_shared<T>(batch);
-        convertor->InitChain(*this, chainCount, resultCallback);
+        convertor->InitChain(chainCount, resultCallback);
         return convertor;
     }
 };

@@ -1,11 +1,17 @@
 #include "kvAtomicFile.h"
 
+#include "kvDirListing.h"
 #include "kvFileError.h"
 #include "kvFileName.h"
 
 #include <QDir>
+#include <QFile>
+#include <QRegularExpression>
 
 #include <cerrno>
+#include <climits>
+#include <signal.h>
+#include <unistd.h>
 
 namespace {
 
@@ -33,7 +39,48 @@ QByteArray shortened(const QByteArray &name, qsizetype limit)
     return name.left(end);
 }
 
+/// The program file of a running process; empty when it cannot be read (it ended, or belongs to
+/// someone this process may not look at).
+QString programOf(const QString &pid)
+{
+    return QFile::symLinkTarget(QStringLiteral("/proc/") + pid + QStringLiteral("/exe"));
+}
+
+/// True when the process `pid` no longer runs this program: it ended, or its id now belongs to
+/// another program. A process that cannot be looked at counts as running.
+bool makerEnded(const QString &pid)
+{
+    bool ok = false;
+    const qint64 id = pid.toLongLong(&ok);
+    if (!ok || id <= 0 || id > INT_MAX)
+        return false;
+    if (::kill(pid_t(id), 0) != 0)
+        return errno == ESRCH;
+    const QString program = programOf(pid);
+    return !program.isEmpty() && program != programOf(QStringLiteral("self"));
+}
+
 } // namespace
+
+int TkvAtomicFile::RemoveLeftovers(const QString &folder)
+{
+    static const QRegularExpression temporary(QStringLiteral("^\\..*\\.([0-9]+)-[A-Za-z0-9]{6}\\.tmp$"),
+                                              QRegularExpression::DotMatchesEverythingOption);
+    QStringList files, folders;
+    TkvFileId id;
+    if (!TkvDirListing::List(folder, files, folders, id))
+        return 0;
+    QString prefix = folder;
+    if (!prefix.endsWith(QLatin1Char('/')))
+        prefix += QLatin1Char('/');
+    int removed = 0;
+    for (const QString &name : files) {
+        const QRegularExpressionMatch match = temporary.match(name);
+        if (match.hasMatch() && makerEnded(match.captured(1)) && TkvFileName::Remove(prefix + name))
+            ++removed;
+    }
+    return removed;
+}
 
 TkvAtomicFile::TkvAtomicFile(const QString &target, bool replace, unsigned newPermissions)
     : target(target), replace(replace), newPermissions(newPermissions)
@@ -63,7 +110,9 @@ TkvAtomicFile::TkvAtomicFile(const QString &target, bool replace, unsigned newPe
     QString prefix = folder;
     if (!prefix.endsWith(QLatin1Char('/')))
         prefix += QLatin1Char('/');
-    prefix += QLatin1Char('.') + TkvFileName::Decode(shortened(name, 64)) + QLatin1Char('.');
+    // The process id in the name lets a later run tell the leftovers of a killed process (RemoveLeftovers).
+    prefix += QLatin1Char('.') + TkvFileName::Decode(shortened(name, 64)) + QLatin1Char('.') +
+              QString::number(::getpid()) + QLatin1Char('-');
     if (!file.CreateUnique(prefix, QStringLiteral(".tmp"), temporaryName))
         fail(file.LastError());
 }

@@ -14,7 +14,8 @@
 ///
 /// There is no fsync before the rename: the archive is rebuilt from its source by running the
 /// conversion again, and a flush per file would make a batch of thousands of pages disk-bound.
-/// Readers see either the old or the new file, never a partial one.
+/// Readers see either the old or the new file, never a partial one. A temporary file that a killed
+/// process left behind is removed by a later RemoveLeftovers on its folder.
 ///
 /// Paths are file names as TkvFileName holds them (a byte that is not UTF-8 is a lone surrogate), so
 /// any name the file system can hold can be written.
@@ -41,6 +42,13 @@ public:
     /// Writes `chunks` (concatenated) to `target` in one go.
     static void WriteAll(const QString &target, const std::vector<QByteArray> &chunks, bool replace,
                          unsigned newPermissions = 0644);
+
+    /// Removes from `folder` (not below it) the temporary files of objects whose process has ended
+    /// without removing them (it was killed). A temporary file's name carries the id of the process
+    /// that made it: ".<target name>.<process id>-<6 characters>.tmp"; a file is left alone while a
+    /// process of that id runs this same program, and anything named otherwise is never touched.
+    /// Returns the number of files removed; a folder that cannot be listed gives 0.
+    static int RemoveLeftovers(const QString &folder);
 
 private:
     [[noreturn]] void fail(int error);

@@ -24,6 +24,9 @@ public:
     static bool Exists(const QString &path);
     /// True when `path` names a folder (links followed).
     static bool IsDir(const QString &path);
+    /// True when `a` and `b` are one file: the same path, or names (links followed) of the same device
+    /// and inode, such as two hard links.
+    static bool SameFile(const QString &a, const QString &b);
     /// Creates `path` with every missing parent (mode 0777 before the umask). True when the folder
     /// exists afterwards.
     static bool MakePath(const QString &path);

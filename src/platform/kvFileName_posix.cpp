@@ -69,6 +69,15 @@ bool TkvFileName::IsDir(const QString &path)
     return !path.isEmpty() && ::stat(Encode(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool TkvFileName::SameFile(const QString &a, const QString &b)
+{
+    if (a == b)
+        return true;
+    struct stat first, second;
+    return ::stat(Encode(a).constData(), &first) == 0 && ::stat(Encode(b).constData(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 bool TkvFileName::MakePath(const QString &path)
 {
     QByteArray bytes = Encode(path);

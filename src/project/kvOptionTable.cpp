@@ -15,7 +15,7 @@ constexpr std::array<TkvOptionRow, TkvOptionTable::Count> rows{{
     {TkvOption::Source, "Source", Type::Text, "", "a folder and mask, one page, or a web address"},
     {TkvOption::Target, "Target", Type::Text, "", "target folder; empty: the source's folder"},
     {TkvOption::Subdir, "Subdir", Type::Boolean, "False", "include the subfolders of the source folder"},
-    {TkvOption::ThreadsCount, "ThreadsCount", Type::Integer, "1", "pages converted at once"},
+    {TkvOption::ThreadsCount, "ThreadsCount", Type::Integer, "1", "pages converted at once (at most 256)"},
     {TkvOption::IsOverwrite, "IsOverwrite", Type::Overwrite, "True",
      "True replace, False write beside it, skip leave it"},
     {TkvOption::KeepFileTime, "KeepFileTime", Type::Boolean, "False", "give each archive its page's file times"},

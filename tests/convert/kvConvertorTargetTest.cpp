@@ -12,6 +12,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -31,11 +32,24 @@ protected:
         return TkvConvertor::CreateChain(&batch, batch.TargetDir, {}, RunContextOf(project));
     }
 
-    QString target(const QString &fileName)
+    /// The target path of `fileName` as the next entry of the fixture's job.
+    QString target(const QString &fileName) { return targetIn(batch, fileName); }
+
+    /// The target path of `fileName` as the first entry of a run of its own, into the same folders.
+    QString targetInNewRun(const QString &fileName)
+    {
+        TkvBatch job;
+        job.SourceDir = batch.SourceDir;
+        job.TargetDir = batch.TargetDir;
+        return targetIn(job, fileName);
+    }
+
+    QString targetIn(TkvBatch &job, const QString &fileName)
     {
         TkvNode node;
         node.FileName = fileName;
-        const QString path = convertor()->ComputeTargetPath(batch, node);
+        const QString path =
+            TkvConvertor::CreateChain(&job, job.TargetDir, {}, RunContextOf(project))->ComputeTargetPath(job, node);
         lastStatus = node.Status;
         lastMessage = node.Message;
         return path;
@@ -67,8 +81,22 @@ TEST_F(KvConvertorTargetTest, KeepsSubfoldersAndReplacesTheExtension)
 TEST_F(KvConvertorTargetTest, WebAddressesBecomeFlatNames)
 {
     batch.SourceDir.clear();
-    EXPECT_EQ(target(QStringLiteral("http://srv/dir/page.htm")), root + QStringLiteral("out/__srv_dir_page.mht"));
-    EXPECT_EQ(target(QStringLiteral("https://srv:8080/a\\b")), root + QStringLiteral("out/__srv_8080_a_b.mht"));
+    const auto name = [this](const char *address) {
+        return targetInNewRun(QString::fromUtf8(address)).mid((root + QStringLiteral("out/")).size());
+    };
+    EXPECT_EQ(name("http://srv/dir/page.htm"), QStringLiteral("__srv_dir_page.mht"));
+    EXPECT_EQ(name("https://srv:8080/a\\b"), QStringLiteral("__srv_8080_a_b.mht"));
+    // The extension is only ever in the last segment of the path: a dot in the host, in a folder or in
+    // the query is part of the name, and addresses that differ get different names.
+    EXPECT_EQ(name("http://127.0.0.1:18080/frameself"), QStringLiteral("__127.0.0.1_18080_frameself.mht"));
+    EXPECT_EQ(name("http://127.0.0.1:18080/deep?d=0"), QStringLiteral("__127.0.0.1_18080_deep?d=0.mht"));
+    EXPECT_EQ(name("http://127.0.0.1:18080/deep?d=0.5"), QStringLiteral("__127.0.0.1_18080_deep?d=0.5.mht"));
+    EXPECT_EQ(name("http://srv/page.htm?v=1.2/x"), QStringLiteral("__srv_page?v=1.2_x.mht"));
+    EXPECT_EQ(name("http://www.example.org"), QStringLiteral("__www.example.org.mht"));
+    EXPECT_EQ(name("http://www.example.org/"), QStringLiteral("__www.example.org_.mht"));
+    EXPECT_EQ(name("http://srv/v1.2/"), QStringLiteral("__srv_v1.2_.mht"));
+    EXPECT_EQ(name("http://srv/v1.2/readme"), QStringLiteral("__srv_v1.2_readme.mht"));
+    EXPECT_EQ(name("http://srv/a.b.html#part.2"), QStringLiteral("__srv_a.b.mht")) << "the fragment is left out";
 }
 
 TEST_F(KvConvertorTargetTest, ExistingTargetIsOverwrittenSkippedOrKeptBeside)
@@ -76,20 +104,71 @@ TEST_F(KvConvertorTargetTest, ExistingTargetIsOverwrittenSkippedOrKeptBeside)
     const QString existing = root + QStringLiteral("out/page.mht");
     BatchWriteFile(existing, "old");
     const QString source = root + QStringLiteral("in/page.htm");
-    EXPECT_EQ(target(source), existing) << "overwrite is the default";
+    EXPECT_EQ(targetInNewRun(source), existing) << "overwrite is the default";
     project->SetOption(QStringLiteral("IsOverwrite"), QStringLiteral("1"));
-    EXPECT_EQ(target(source), existing);
+    EXPECT_EQ(targetInNewRun(source), existing);
     for (const char *skip : {"skip", "SKIP"}) {
         project->SetOption(QStringLiteral("IsOverwrite"), QString::fromLatin1(skip));
-        EXPECT_EQ(target(source), QString());
+        EXPECT_EQ(targetInNewRun(source), QString());
         EXPECT_EQ(lastStatus, TkvNode::Success);
         EXPECT_TRUE(lastMessage.isEmpty());
     }
+    // Keep both never replaces anything: each later run finds the next free tagged name.
     project->SetOption(QStringLiteral("IsOverwrite"), QStringLiteral("False"));
-    EXPECT_EQ(target(source), root + QStringLiteral("out/-web2arc-page.mht"));
+    EXPECT_EQ(targetInNewRun(source), root + QStringLiteral("out/-web2arc-page.mht"));
     BatchWriteFile(root + QStringLiteral("out/-web2arc-page.mht"), "older");
-    EXPECT_EQ(target(source), root + QStringLiteral("out/-web2arc-page.mht")) << "the second name is not tested";
+    EXPECT_EQ(targetInNewRun(source), root + QStringLiteral("out/-web2arc-page-2.mht"));
+    BatchWriteFile(root + QStringLiteral("out/-web2arc-page-2.mht"), "second");
+    EXPECT_EQ(targetInNewRun(source), root + QStringLiteral("out/-web2arc-page-3.mht"));
     EXPECT_EQ(BatchReadFile(existing), "old");
+}
+
+TEST_F(KvConvertorTargetTest, PagesOfOneRunNeverShareAnArchive)
+{
+    for (const bool keepBoth : {false, true}) {
+        project->SetOption(QStringLiteral("IsOverwrite"), keepBoth ? QStringLiteral("0") : QStringLiteral("1"));
+        TkvBatch job;
+        job.SourceDir = batch.SourceDir;
+        job.TargetDir = root + (keepBoth ? QStringLiteral("both/") : QStringLiteral("out/"));
+        QStringList targets;
+        for (const char *name : {"a.htm", "a.html", "a.HTM", "a-2.htm", "sub/a.htm"})
+            targets << targetIn(job, root + QStringLiteral("in/") + QString::fromLatin1(name));
+        EXPECT_EQ(targets,
+                  QStringList({job.TargetDir + QStringLiteral("a.mht"), job.TargetDir + QStringLiteral("a-2.mht"),
+                               job.TargetDir + QStringLiteral("a-3.mht"), job.TargetDir + QStringLiteral("a-2-2.mht"),
+                               job.TargetDir + QStringLiteral("sub/a.mht")}));
+    }
+    // An archive of an earlier run under a numbered name is handled by IsOverwrite like any other.
+    BatchWriteFile(root + QStringLiteral("out/b-2.mht"), "earlier");
+    project->SetOption(QStringLiteral("IsOverwrite"), QStringLiteral("0"));
+    EXPECT_EQ(target(root + QStringLiteral("in/b.htm")), root + QStringLiteral("out/b.mht"));
+    EXPECT_EQ(target(root + QStringLiteral("in/b.html")), root + QStringLiteral("out/-web2arc-b-2.mht"));
+    EXPECT_EQ(BatchReadFile(root + QStringLiteral("out/b-2.mht")), "earlier");
+}
+
+TEST_F(KvConvertorTargetTest, APageThatIsItsOwnTargetFailsAndIsLeftAlone)
+{
+    batch.SourceDir = root + QStringLiteral("notes/");
+    batch.TargetDir = batch.SourceDir;
+    const QString page = root + QStringLiteral("notes/notes.mht");
+    BatchWriteFile(page, "PAGE");
+    for (const char *mode : {"1", "0", "skip"}) {
+        project->SetOption(QStringLiteral("IsOverwrite"), QString::fromLatin1(mode));
+        EXPECT_EQ(targetInNewRun(page), QString()) << mode;
+        EXPECT_EQ(lastStatus, TkvNode::Failure) << mode;
+        EXPECT_EQ(lastMessage,
+                  QStringLiteral("Cannot convert \"%1\" onto itself: its archive would replace the page.").arg(page));
+    }
+    // The same file under another name (a hard link) is the same page.
+    project->SetOption(QStringLiteral("IsOverwrite"), QStringLiteral("1"));
+    const QString other = root + QStringLiteral("notes/other.htm");
+    ASSERT_EQ(::link(TkvFileName::Encode(page).constData(),
+                     TkvFileName::Encode(root + QStringLiteral("notes/other.mht")).constData()),
+              0);
+    ASSERT_EQ(::link(TkvFileName::Encode(page).constData(), TkvFileName::Encode(other).constData()), 0);
+    EXPECT_EQ(targetInNewRun(other), QString());
+    EXPECT_EQ(lastStatus, TkvNode::Failure);
+    EXPECT_EQ(BatchReadFile(page), "PAGE");
 }
 
 TEST_F(KvConvertorTargetTest, UncreatableFolderFailsTheEntryOnce)

@@ -88,21 +88,42 @@ TEST_F(KvConvertorTest, ChainSizeFollowsThreadsCount)
     EXPECT_TRUE(ended);
 }
 
+TEST_F(KvConvertorTest, AHugeThreadsCountGivesABoundedChain)
+{
+    TkvBatch searching;
+    for (const char *value : {"10000000", "$7FFFFFFF"}) {
+        project->SetOption(QStringLiteral("ThreadsCount"), QString::fromLatin1(value));
+        auto head = TkvConvertor::CreateChain(&searching, root + QStringLiteral("out"), {}, RunContextOf(project));
+        std::vector<int> counts;
+        EXPECT_EQ(chainLength(head, &counts), TkvConvertor::MaxChainLength) << value;
+        EXPECT_EQ(counts.front(), TkvConvertor::MaxChainLength);
+        EXPECT_EQ(counts.back(), 1);
+    }
+    // Once the search is over, no more converters than entries left.
+    TkvBatch two;
+    two.AddFile(root + QStringLiteral("a.htm"));
+    two.AddSingleFile(root + QStringLiteral("b.htm"));
+    auto head = TkvConvertor::CreateChain(&two, root + QStringLiteral("out"), {}, RunContextOf(project));
+    EXPECT_EQ(chainLength(head), 2);
+}
+
 TEST_F(KvConvertorTest, WithoutADescriptorClassThePlainConvertorIsBuilt)
 {
     project->ConverterClass = nullptr;
     project->SetOption(QStringLiteral("ThreadsCount"), QStringLiteral("2"));
     TkvBatch batch;
-    batch.AddSingleFile(root + QStringLiteral("a.htm"));
+    batch.AddFile(root + QStringLiteral("a.htm"));
+    batch.AddSingleFile(root + QStringLiteral("b.htm"));
     std::atomic<int> results{0};
     auto context = RunContextOf(project);
     auto head = TkvConvertor::CreateChain(
         &batch, root + QStringLiteral("out"), [&](TkvBatch &, TkvNode &) { ++results; }, context);
     EXPECT_EQ(dynamic_cast<RecordingConvertor *>(head.get()), nullptr);
     ASSERT_NE(head->NextConvertor, nullptr);
+    EXPECT_EQ(dynamic_cast<RecordingConvertor *>(head->NextConvertor.get()), nullptr);
     head->Start();
     EXPECT_TRUE(context->WaitUntilNoneRunning(std::chrono::seconds(30)));
-    EXPECT_EQ(results, 1); // handed out, converted by the do-nothing base, reported
+    EXPECT_EQ(results, 2); // handed out, converted by the do-nothing base, reported
 }
 
 TEST_F(KvConvertorTest, EveryEntryIsConvertedExactlyOnceWhileTheSearchRuns)

@@ -5,12 +5,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -143,4 +145,47 @@ TEST(KvAtomicFileTest, WritesUnderANameThatIsNotUtf8)
     // QTemporaryDir removes by decoded names and cannot reach these: remove them by their bytes.
     ::unlink((folder + "/caf\xE9.mht").constData());
     ::rmdir(folder.constData());
+}
+
+TEST(KvAtomicFileTest, LeftoversOfEndedProcessesAreRemovedAndNothingElse)
+{
+    QTemporaryDir dir;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        _exit(0);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    const QString ended = QString::number(child);
+    const QString own = QString::number(getpid());
+    const QStringList removed{QStringLiteral(".a.mht.") + ended + QStringLiteral("-Ab3xYz.tmp"),
+                              QStringLiteral(".line\nbreak.mht.") + ended + QStringLiteral("-000000.tmp")};
+    const QStringList kept{QStringLiteral(".a.mht.") + own + QStringLiteral("-Ab3xYz.tmp"),    // still running
+                           QStringLiteral(".a.mht.") + ended + QStringLiteral("-Ab3x.tmp"),    // not our pattern
+                           QStringLiteral("a.mht.") + ended + QStringLiteral("-Ab3xYz.tmp"),   // not hidden
+                           QStringLiteral(".a.mht.") + ended + QStringLiteral("-Ab3xYz.tmpx"), // not our pattern
+                           QStringLiteral("notes.tmp")};
+    for (const QString &name : removed + kept)
+        writeFile(dir.filePath(name), "x");
+    ASSERT_TRUE(QDir().mkdir(dir.filePath(QStringLiteral(".f.") + ended + QStringLiteral("-Ab3xYz.tmp"))));
+
+    // A write in progress in this process keeps its temporary file.
+    TkvAtomicFile open(dir.filePath(QStringLiteral("page.mht")), true);
+    open.Write("in progress");
+    EXPECT_EQ(TkvAtomicFile::RemoveLeftovers(dir.path()), int(removed.size()));
+    for (const QString &name : removed)
+        EXPECT_FALSE(QFile::exists(dir.filePath(name))) << name.toStdString();
+    for (const QString &name : kept)
+        EXPECT_TRUE(QFile::exists(dir.filePath(name))) << name.toStdString();
+    EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral(".f.") + ended + QStringLiteral("-Ab3xYz.tmp"))).isDir());
+    open.Commit();
+    EXPECT_EQ(readAll(dir.filePath(QStringLiteral("page.mht"))), QByteArray("in progress"));
+
+    // An id that now belongs to another program (here the first process) no longer protects a file.
+    if (!QFile::symLinkTarget(QStringLiteral("/proc/1/exe")).isEmpty()) {
+        const QString reused = dir.filePath(QStringLiteral(".b.mht.1-Ab3xYz.tmp"));
+        writeFile(reused, "x");
+        EXPECT_EQ(TkvAtomicFile::RemoveLeftovers(dir.path()), 1);
+        EXPECT_FALSE(QFile::exists(reused));
+    }
+    EXPECT_EQ(TkvAtomicFile::RemoveLeftovers(dir.filePath(QStringLiteral("missing"))), 0);
 }
