@@ -77,6 +77,12 @@ void TkvRun::Stop()
     Pause();
 }
 
+void TkvRun::Interrupt(const QString &cause)
+{
+    interruption = cause;
+    Stop();
+}
+
 int TkvRun::ConvertorsRunning() const
 {
     return context ? context->Running() : 0;
@@ -134,8 +140,14 @@ void TkvRun::finish()
             Info->OpenLink(QString(), FailureAction(errors), QString());
         }
     }
-    if (!LogFile.isEmpty())
-        WriteLog(LogFile, Results());
+    if (!LogFile.isEmpty()) {
+        QStringList lines = Results();
+        if (!interruption.isEmpty())
+            lines.append(QStringLiteral("Interrupted => %1 => The run was stopped; pages not listed above were "
+                                        "not converted.")
+                             .arg(LogText(interruption)));
+        WriteLog(LogFile, lines);
+    }
     observer.RunFinished(*this);
 }
 
@@ -223,12 +235,41 @@ QString TkvRun::StatusWord(int status)
 
 QString TkvRun::ResultLine(const TkvNode &entry)
 {
-    return QStringLiteral("%1 => %2 => %3").arg(StatusWord(entry.Status), entry.FileName, entry.Message);
+    return QStringLiteral("%1 => %2 => %3")
+        .arg(StatusWord(entry.Status), LogText(entry.FileName), LogText(entry.Message));
 }
 
 QString TkvRun::ListLine(int status, const QString &file, const QString &result)
 {
-    return QStringLiteral("[%1] => %2 => %3").arg(StatusWord(status), file, result);
+    return QStringLiteral("[%1] => %2 => %3").arg(StatusWord(status), LogText(file), LogText(result));
+}
+
+QString TkvRun::LogText(const QString &text)
+{
+    const auto plain = [](QChar c) {
+        const char16_t u = c.unicode();
+        return u >= 0x20 && u != 0x7F && !(u >= 0x80 && u <= 0x9F) && u != 0x2028 && u != 0x2029;
+    };
+    if (std::all_of(text.cbegin(), text.cend(), plain))
+        return text;
+    QString out;
+    out.reserve(text.size() + 8);
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (plain(c))
+            out += c;
+        else if (u == u'\n')
+            out += QLatin1String("\\n");
+        else if (u == u'\r')
+            out += QLatin1String("\\r");
+        else if (u == u'\t')
+            out += QLatin1String("\\t");
+        else if (u < 0x100)
+            out += QLatin1String("\\x") + QString::number(u, 16).toUpper().rightJustified(2, u'0');
+        else
+            out += QLatin1String("\\u") + QString::number(u, 16).toUpper();
+    }
+    return out;
 }
 
 void TkvRun::MakeLogFolder(const QString &path)
@@ -247,7 +288,12 @@ void TkvRun::MakeLogFolder(const QString &path)
 
 void TkvRun::WriteLog(const QString &path, const QStringList &lines)
 {
-    TkvTextFile::WriteBytes(path, TkvTextFile::Encode(lines), false);
+    const QByteArray bytes = TkvTextFile::Encode(lines);
+    const auto status = TkvNativeFile::StatusOf(path);
+    if (status && status->kind == TkvFileStatus::Kind::Other)
+        TkvTextFile::WriteBytes(path, bytes, true); // a device or pipe: it cannot be replaced, only written
+    else
+        TkvTextFile::ReplaceBytes(path, bytes, false);
 }
 
 QString TkvRun::CommaText(const QStringList &items)

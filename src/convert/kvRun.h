@@ -57,6 +57,11 @@ public:
     void Pause();
     /// Pause, and ends the search.
     void Stop();
+    /// Stop, for a cause from outside the run (a signal): the log then ends with the line
+    /// "Interrupted => <cause> => ..." after the pages reported so far, and InterruptedBy tells the cause.
+    void Interrupt(const QString &cause);
+    /// The cause given to Interrupt; empty when the run was not interrupted.
+    QString InterruptedBy() const { return interruption; }
     /// From Convert until the end-of-run work is done.
     bool IsConverting() const { return converting; }
     /// Converters of the current chain that have not ended.
@@ -93,16 +98,23 @@ public:
 
     /// "Success" for status 1, "Failure" for 2, "Running" otherwise.
     static QString StatusWord(int status);
-    /// "<status> => <file> => <message>": a line of the console's log.
+    /// "<status> => <file> => <message>": a line of the console's log, file and message as LogText.
     static QString ResultLine(const TkvNode &entry);
-    /// "[<status>] => <file> => <result>": a line of the window's list as it is exported.
+    /// "[<status>] => <file> => <result>": a line of the window's list as it is exported, file and
+    /// result as LogText.
     static QString ListLine(int status, const QString &file, const QString &result);
     /// Creates the folder of the log file `path` with its parents, before a run, so that a log that
     /// cannot be placed stops the run before it converts anything. Throws TkvFileError naming the
     /// folder, the log and the cause.
     static void MakeLogFolder(const QString &path);
-    /// Writes `lines` to `path`: UTF-8 without byte-order mark, CR LF after every line, replacing the
-    /// file. The folder is not created. Throws TkvFileError naming the path and the cause.
+    /// `text` with every control character (C0, DEL, C1) and line or paragraph separator written as
+    /// an escape ("\n", "\r", "\t", "\x1B", "\u2028"), so that a name holding a line break can
+    /// neither split its log line nor forge another one. Other text is unchanged.
+    static QString LogText(const QString &text);
+    /// Writes `lines` to `path`: UTF-8 without byte-order mark, CR LF after every line. A regular file
+    /// (or a new one) is replaced whole through a temporary file, so a failure (a full disk) keeps an
+    /// older log as it was; a device or pipe (/dev/stdout) is written to in place. The folder is not
+    /// created. Throws TkvFileError naming the path and the cause.
     static void WriteLog(const QString &path, const QStringList &lines);
     /// Items joined by ","; an item holding a character below code 33, a comma or a double quote is
     /// put in double quotes with its inner quotes doubled.
@@ -130,6 +142,7 @@ private:
     std::atomic<int> skipped{0};
     std::chrono::steady_clock::time_point chainStarted;
     std::chrono::steady_clock::duration busy{}; ///< converters' time of the chains that have ended
+    QString interruption;                                  ///< the cause given to Interrupt
     std::shared_ptr<int> alive = std::make_shared<int>(0); ///< lets a posted end see the run is gone
     mutable std::mutex resultsLock;
     QStringList results;

@@ -169,7 +169,7 @@ void TkvTextFile::WriteLines(const QString &path, const QStringList &lines)
     ReplaceBytes(path, Encode(lines));
 }
 
-void TkvTextFile::ReplaceBytes(const QString &path, const QByteArray &bytes)
+void TkvTextFile::ReplaceBytes(const QString &path, const QByteArray &bytes, bool createFolders)
 {
     if (path.isEmpty()) {
         throw TkvFileError::FromErrno("create", path, ENOENT);
@@ -183,7 +183,8 @@ void TkvTextFile::ReplaceBytes(const QString &path, const QByteArray &bytes)
             target = resolved;
         }
     }
-    TkvFileName::MakePath(TkvPath::FolderPart(target)); // a failure shows in the next step
+    if (createFolders)
+        TkvFileName::MakePath(TkvPath::FolderPart(target)); // a failure shows in the next step
     // A new file gets the usual 0666 less the umask (which can only be read by setting it, so it is
     // set back at once); a replaced one keeps its own mode.
     const mode_t mask = ::umask(0);
@@ -214,7 +215,7 @@ void TkvTextFile::WriteBytes(const QString &path, const QByteArray &bytes, bool 
     }
     TkvFd fd(raw);
     if (append) {
-        if (::lseek(fd.get(), 0, SEEK_END) < 0) {
+        if (::lseek(fd.get(), 0, SEEK_END) < 0 && errno != ESPIPE) { // a pipe has no end to seek to
             throw TkvFileError::FromErrno("write", path, errno);
         }
     } else if (::ftruncate(fd.get(), 0) != 0) {

@@ -30,13 +30,14 @@ public:
     static void WriteLines(const QString &path, const QStringList &lines);
     /// Replaces the file with `bytes`: they go to a temporary file beside it that is renamed over the
     /// target when complete (TkvAtomicFile), so a failure leaves an existing file as it was. A symbolic
-    /// link is followed (its target is replaced). Missing parent folders are created first. A new
-    /// file gets 0666 less the umask, a replaced one keeps its mode.
+    /// link is followed (its target is replaced). Missing parent folders are created first, unless
+    /// `createFolders` is false. A new file gets 0666 less the umask, a replaced one keeps its mode.
     /// Raises "Cannot create file "<path>". <cause>".
-    static void ReplaceBytes(const QString &path, const QByteArray &bytes);
+    static void ReplaceBytes(const QString &path, const QByteArray &bytes, bool createFolders = true);
 
     /// Writes bytes into the file in place: created when missing, else opened; with `append` the bytes
-    /// go to the end, otherwise the file is first cut to zero length. Does not create folders.
+    /// go to the end (a pipe or device is simply written to), otherwise the file is first cut to zero
+    /// length. Does not create folders.
     /// Raises "Cannot create file ..." (missing file), "Cannot open file ..." (existing file) or
     /// "Cannot write file ..." (the write itself, e.g. a full disk).
     static void WriteBytes(const QString &path, const QByteArray &bytes, bool append);

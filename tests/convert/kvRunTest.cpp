@@ -2,8 +2,10 @@
 #include "kvRun.h"
 
 #include "batchTestProject.h"
+#include "fileSizeLimit.h"
 #include "kvBatch.h"
 #include "kvConvertor.h"
+#include "kvFileError.h"
 #include "kvInfo.h"
 #include "kvMainThreadInvoker.h"
 
@@ -155,6 +157,22 @@ TEST(KvRunLinesTest, ResultLinesNameTheStatusSourceAndMessage)
               QStringLiteral("[Running] => /in/c.htm => "));
 }
 
+TEST(KvRunLinesTest, ControlCharactersInNamesCannotSplitOrForgeALine)
+{
+    TkvNode node;
+    node.Status = TkvNode::Success;
+    node.FileName = QStringLiteral("/in/a\nSuccess => /in/forged.htm => /out/forged.mht\r.htm");
+    node.Message = QStringLiteral("/out/tab\there\x1B[2J\x7F\u0085\u2028.mht");
+    EXPECT_EQ(TkvRun::ResultLine(node),
+              QStringLiteral("Success => /in/a\\nSuccess => /in/forged.htm => /out/forged.mht\\r.htm => "
+                             "/out/tab\\there\\x1B[2J\\x7F\\x85\\u2028.mht"));
+    EXPECT_EQ(TkvRun::ListLine(2, QStringLiteral("x\ny"), QStringLiteral("bad\u2029")),
+              QStringLiteral("[Failure] => x\\ny => bad\\u2029"));
+    // Everything else is written as it is, backslashes and text outside ASCII included.
+    EXPECT_EQ(TkvRun::LogText(QStringLiteral("C:\\dir\\caf\u00e9 \u4e2d.htm")),
+              QStringLiteral("C:\\dir\\caf\u00e9 \u4e2d.htm"));
+}
+
 TEST(KvRunLinesTest, CommaTextQuotesItemsWithBlanksCommasAndQuotes)
 {
     EXPECT_EQ(TkvRun::CommaText({QStringLiteral("a?b"), QStringLiteral("x")}), QStringLiteral("a?b,x"));
@@ -299,4 +317,51 @@ TEST_F(KvRunTest, TheEndOfARunIsPostedToTheMainThreadOnce)
     gone.reset();
     EXPECT_EQ(mainThread.RunQueued(), 1);
     EXPECT_EQ(observer.finished, 1);
+}
+
+TEST_F(KvRunTest, ALogThatCannotBeWrittenWholeKeepsTheOlderOne)
+{
+    // A child process with a file-size limit stands for a disk that fills up.
+    const QString log = dir.filePath(QStringLiteral("run.log"));
+    BatchWriteFile(log, "Success => older => run\r\n");
+    const int code = RunWithFileSizeLimit(64, [&] {
+        try {
+            TkvRun::WriteLog(log, QStringList(20, QStringLiteral("Success => /in/page.htm => /out/page.mht")));
+        } catch (const TkvFileError &e) {
+            return e.Error() == EFBIG && QString::fromUtf8(e.what()).contains(log) ? 0 : 2;
+        }
+        return 1;
+    });
+    EXPECT_EQ(code, 0) << "1: reported success, 2: an unexpected error";
+    EXPECT_EQ(BatchReadFile(log), "Success => older => run\r\n");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("run.log")});
+
+    // A device is written to, not replaced, and its error is the device's own.
+    try {
+        TkvRun::WriteLog(QStringLiteral("/dev/full"), {QStringLiteral("line")});
+        FAIL() << "a full device reported success";
+    } catch (const TkvFileError &e) {
+        EXPECT_EQ(e.Error(), ENOSPC) << e.what();
+        EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QStringLiteral("No space left on device"))) << e.what();
+    }
+    EXPECT_FALSE(QFileInfo(QStringLiteral("/dev/full")).isFile()) << "the device is still a device";
+}
+
+TEST_F(KvRunTest, AnInterruptedRunLogsWhatWasDoneAndSaysSo)
+{
+    const QString log = dir.filePath(QStringLiteral("run.log"));
+    TkvRun run(project.Options(), observer);
+    run.LogFile = log;
+    run.Job().AddFile(QStringLiteral("a.htm"));
+    run.Job().AddFile(QStringLiteral("b.htm"));
+    // The search has not ended: the one converter waits for more once it has done both.
+    run.Convert(project.Options(), dir.filePath(QStringLiteral("out/")));
+    ASSERT_TRUE(BatchWaitUntil([&] { return run.Results().size() == 2; }));
+    run.Interrupt(QStringLiteral("SIGTERM"));
+    run.Wait();
+    EXPECT_EQ(run.InterruptedBy(), QStringLiteral("SIGTERM"));
+    EXPECT_EQ(BatchReadFile(log), "Success => a.htm => /out/a.htm\r\n"
+                                  "Success => b.htm => /out/b.htm\r\n"
+                                  "Interrupted => SIGTERM => The run was stopped; pages not listed above were not "
+                                  "converted.\r\n");
 }
