@@ -5,6 +5,7 @@
 #include "kvPath.h"
 #include "kvProject.h"
 #include "kvRun.h"
+#include "kvStopSignals.h"
 
 #include <QDir>
 
@@ -35,6 +36,7 @@ void say(const QString &text)
 
 int TkvMain::Run()
 {
+    const TkvStopSignals stopSignals; // from here on a stop signal ends the run in order
     const TkvRunOptions options = TkvRunOptions::Take(*Project);
     QString target = Project->GetTargetDir();
     const QString source = Project->PagesSource(options.Text(TkvOption::Source));
@@ -58,17 +60,29 @@ int TkvMain::Run()
     terminal = TkvConsole::StderrIsTerminal();
     const auto start = std::chrono::steady_clock::now();
     try {
-        run->Wait([this, start] { showProgress(start); });
+        run->Wait([this, start] {
+            checkSignals();
+            showProgress(start);
+        });
     } catch (...) {
         clearProgress(); // before the error is printed
         throw;
     }
     clearProgress();
     bool sourceWrong = false;
-    if (run->Job().NodeCount() == 0)
+    if (run->Job().NodeCount() == 0 && run->InterruptedBy().isEmpty())
         say(run->NothingFound(sourceWrong));
     say(run->Summary(run->LogFile));
+    if (const int signal = TkvStopSignals::Received())
+        return 128 + signal;
     return sourceWrong ? 1 : 0;
+}
+
+void TkvMain::checkSignals()
+{
+    const int signal = TkvStopSignals::Received();
+    if (signal && run->InterruptedBy().isEmpty())
+        run->Interrupt(TkvStopSignals::Name(signal));
 }
 
 void TkvMain::clearProgress() const

@@ -33,7 +33,11 @@ public:
     /// the current folder).
     /// Lines on standard error, each beginning "web2arc: ", also say when RegExt is not a valid
     /// expression and when no page was found (TkvRun::NothingFound).
-    /// Returns the exit code: 0, or 1 when the Source itself was wrong (see NothingFound).
+    /// SIGTERM, SIGINT or SIGHUP stop the run in order: no new page is started, the pages in progress
+    /// end, the log holds every page reported and a last line saying the run was interrupted. A second
+    /// signal ends the process at once.
+    /// Returns the exit code: 128 + the number of such a signal when one came, else 1 when the Source
+    /// itself was wrong (see NothingFound), else 0.
     /// REQUIRES: Project set. Throws std::runtime_error when the log file cannot be written (the
     /// archives are already written and counted); start-up prints it as one line and ends with exit
     /// code 1.
@@ -50,6 +54,8 @@ public:
 
 private:
     void showProgress(std::chrono::steady_clock::time_point start) const;
+    /// Called about every 100 ms while the run converts: interrupts it when a stop signal came.
+    void checkSignals();
     void clearProgress() const;
 
     std::unique_ptr<TkvRun> run;
