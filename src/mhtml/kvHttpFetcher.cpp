@@ -36,7 +36,8 @@ struct TTransfer
     QByteArray body;
     qint64 maxBytes = 0;
     bool overflow = false;
-    QByteArray reason; ///< reason phrase of the last status line
+    bool headerDone = false; ///< the blank line that ends a response header has arrived
+    QByteArray reason;       ///< reason phrase of the last status line
 };
 
 size_t onData(char *data, size_t size, size_t count, void *user)
@@ -55,6 +56,7 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
 {
     auto *transfer = static_cast<TTransfer *>(user);
     const QByteArray line = QByteArray(data, qsizetype(size * count)).trimmed();
+    transfer->headerDone = line.isEmpty();
     if (line.startsWith("HTTP/")) {
         // "HTTP/1.1 404 Not Found": everything after the code; a new response of a redirect resets it.
         const QList<QByteArray> parts = line.split(' ');
@@ -169,6 +171,11 @@ void checkOutcome(CURL *h, CURLcode code, const TRequest &request, const QString
     if (request.transfer.overflow || code == CURLE_FILESIZE_EXCEEDED)
         throw EMhtError(
             QStringLiteral("Cannot fetch \"%1\": The response is larger than %2.").arg(url, sizeText(maxBytes)));
+    if (code == CURLE_OUT_OF_MEMORY && !request.transfer.headerDone) {
+        // libcurl refuses a header line longer than it keeps (100 KiB) with this code and no text of
+        // its own; while a header arrives nothing else of that size is held.
+        throw EMhtError(QStringLiteral("Cannot fetch \"%1\": The response header is too large.").arg(url));
+    }
     if (code != CURLE_OK) {
         const QString text = request.errorBuffer[0] ? QString::fromUtf8(request.errorBuffer).trimmed()
                                                     : QString::fromUtf8(curl_easy_strerror(code));

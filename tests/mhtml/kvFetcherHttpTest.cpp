@@ -184,6 +184,22 @@ TEST_F(KvFetcherHttpTest, CapsTheResponseSize)
     EXPECT_EQ(TkvFetcher(policy).Fetch(server.Url(QStringLiteral("/chunked"))).body.size(), 5000);
 }
 
+TEST_F(KvFetcherHttpTest, SaysWhenAResponseHeaderIsTooLarge)
+{
+    server.Server().Get("/huge-header", [](const httplib::Request &, httplib::Response &response) {
+        response.set_header("X-Padding", std::string(1024 * 1024, 'h'));
+        response.set_content("body", "text/plain");
+    });
+    server.Server().Get("/fine", [](const httplib::Request &, httplib::Response &response) {
+        response.set_header("X-Padding", std::string(8 * 1024, 'h'));
+        response.set_content("body", "text/plain");
+    });
+    server.Start();
+    const QString url = server.Url(QStringLiteral("/huge-header"));
+    EXPECT_EQ(errorOf(url), ("Cannot fetch \"" + url + "\": The response header is too large.").toStdString());
+    EXPECT_EQ(TkvFetcher(policy).Fetch(server.Url(QStringLiteral("/fine"))).body, QByteArray("body"));
+}
+
 TEST_F(KvFetcherHttpTest, ReusesTheConnectionOnTheSameThread)
 {
     std::mutex mutex;
