@@ -39,11 +39,12 @@ QByteArray shortened(const QByteArray &name, qsizetype limit)
     return name.left(end);
 }
 
-/// The program file of a running process; empty when it cannot be read (it ended, or belongs to
-/// someone this process may not look at).
-QString programOf(const QString &pid)
+/// The name of the program a running process runs (its "comm"); empty when it cannot be read (the
+/// process ended). Two builds of this program share it, unlike the path of their program files.
+QByteArray programOf(const QString &pid)
 {
-    return QFile::symLinkTarget(QStringLiteral("/proc/") + pid + QStringLiteral("/exe"));
+    QFile comm(QStringLiteral("/proc/") + pid + QStringLiteral("/comm"));
+    return comm.open(QIODevice::ReadOnly) ? comm.readAll().trimmed() : QByteArray();
 }
 
 /// True when the process `pid` no longer runs this program: it ended, or its id now belongs to
@@ -54,9 +55,9 @@ bool makerEnded(const QString &pid)
     const qint64 id = pid.toLongLong(&ok);
     if (!ok || id <= 0 || id > INT_MAX)
         return false;
-    if (::kill(pid_t(id), 0) != 0)
-        return errno == ESRCH;
-    const QString program = programOf(pid);
+    if (::kill(pid_t(id), 0) != 0 && errno == ESRCH)
+        return true;
+    const QByteArray program = programOf(pid);
     return !program.isEmpty() && program != programOf(QStringLiteral("self"));
 }
 
