@@ -1,5 +1,5 @@
-// Nothing of the user's is lost: the real executable with pages that share a name, a page that is its
-// own target, web addresses that look alike, signals in the middle of a run and a log on a full device.
+// Nothing of the user's is lost: the real executable with pages that share a name, names that would
+// forge log lines, signals in the middle of a run and the leftovers of a killed run.
 
 #include "e2eHarness.h"
 #include "httpTestServer.h"
@@ -122,78 +122,6 @@ TEST(KvDataSafetyE2eTest, PagesSharingANameEachKeepTheirArchiveAndNamesCannotFor
                            .arg(env.Path(QStringLiteral("site/x\\nSuccess => forged.htm => forged.mht\\n.htm")),
                                 env.Path(QStringLiteral("out/x\\nSuccess => forged.htm => forged.mht\\n.mht")))))
         << lines.join(QLatin1Char('|')).toStdString();
-}
-
-TEST(KvDataSafetyE2eTest, APageThatIsItsOwnTargetFailsAndStays)
-{
-    TkvE2eEnv env;
-    env.WriteFile(QStringLiteral("notes/notes.mht"), "<html><title>Notes</title>my only copy</html>");
-    const QString log = env.Path(QStringLiteral("run.log"));
-    const TkvE2eResult r = env.RunProject({QStringLiteral("Source=") + env.Path(QStringLiteral("notes/*")),
-                                           QStringLiteral("PureConsole=1"), QStringLiteral("DeleteSource=1"),
-                                           QStringLiteral("LogFile=") + log});
-    ASSERT_TRUE(r.Finished);
-    EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
-    const QString page = env.Path(QStringLiteral("notes/notes.mht"));
-    EXPECT_EQ(TkvE2eEnv::ReadAll(page), "<html><title>Notes</title>my only copy</html>");
-    EXPECT_EQ(logLines(log),
-              QStringList{QStringLiteral("Failure => %1 => Cannot convert \"%1\" onto itself: its archive would "
-                                         "replace the page.")
-                              .arg(page)});
-}
-
-TEST(KvDataSafetyE2eTest, WebAddressesThatDifferKeepTheirOwnArchives)
-{
-    TkvHttpTestServer server;
-    server.Server().Get("/frameself", [](const httplib::Request &, httplib::Response &response) {
-        response.set_content("<!DOCTYPE html><title>Frame</title>", "text/html");
-    });
-    server.Server().Get("/deep", [](const httplib::Request &request, httplib::Response &response) {
-        response.set_content("<!DOCTYPE html><title>Deep " + request.get_param_value("d") + "</title>", "text/html");
-    });
-    server.Start();
-    TkvE2eEnv env;
-    for (const char *path : {"/frameself", "/deep?d=0", "/deep?d=1"}) {
-        const TkvE2eResult r = env.Run({QStringLiteral("-P:Source=%1,PureConsole=1,Target=%2")
-                                            .arg(server.Url(QLatin1String(path)), env.Path(QStringLiteral("out")))});
-        ASSERT_TRUE(r.Finished);
-        EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
-    }
-    const QString prefix = env.Path(QStringLiteral("out/__127.0.0.1_%1_").arg(server.Port()));
-    EXPECT_EQ(titleOf(prefix + QStringLiteral("frameself.mht")), "Frame");
-    EXPECT_EQ(titleOf(prefix + QStringLiteral("deep?d=0.mht")), "Deep 0");
-    EXPECT_EQ(titleOf(prefix + QStringLiteral("deep?d=1.mht")), "Deep 1");
-}
-
-TEST(KvDataSafetyE2eTest, AHugeThreadsCountConvertsLikeAnyOther)
-{
-    TkvE2eEnv env;
-    for (const char *name : {"p1.htm", "p2.htm", "p3.htm"})
-        env.WritePage(QStringLiteral("site/") + QLatin1String(name), QLatin1String(name));
-    for (const char *threads : {"10000000", "$7FFFFFFF"}) {
-        const TkvE2eResult r =
-            env.RunProject({QStringLiteral("Source=") + env.Path(QStringLiteral("site/*.htm")),
-                            QStringLiteral("Target=") + env.Path(QStringLiteral("out")),
-                            QStringLiteral("PureConsole=1"), QStringLiteral("ThreadsCount=") + QLatin1String(threads)});
-        ASSERT_TRUE(r.Finished);
-        EXPECT_EQ(r.ExitCode, 0) << threads << ": " << r.Err.toStdString();
-        for (const char *name : {"p1", "p2", "p3"})
-            EXPECT_EQ(titleOf(env.Path(QStringLiteral("out/%1.mht").arg(QLatin1String(name)))),
-                      name + QByteArray(".htm"));
-    }
-}
-
-TEST(KvDataSafetyE2eTest, ALogOnAFullDeviceSaysSo)
-{
-    TkvE2eEnv env;
-    env.WritePage(QStringLiteral("site/p.htm"), QStringLiteral("P"));
-    const TkvE2eResult r = env.RunProject({QStringLiteral("Source=") + env.Path(QStringLiteral("site/*.htm")),
-                                           QStringLiteral("Target=") + env.Path(QStringLiteral("out")),
-                                           QStringLiteral("PureConsole=1"), QStringLiteral("LogFile=/dev/full")});
-    ASSERT_TRUE(r.Finished);
-    EXPECT_EQ(r.ExitCode, 1);
-    EXPECT_TRUE(r.Err.contains("No space left on device")) << r.Err.toStdString();
-    EXPECT_FALSE(QFileInfo(QStringLiteral("/dev/full")).isFile());
 }
 
 TEST(KvDataSafetyE2eTest, AStopSignalEndsTheRunInOrder)
