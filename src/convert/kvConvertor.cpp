@@ -113,6 +113,11 @@ TkvEngineParts *TkvConvertor::EngineParts() const
     return context ? context->Engine.get() : nullptr;
 }
 
+TkvPageRenderer *TkvConvertor::Renderer() const
+{
+    return context ? context->Renderer.get() : nullptr;
+}
+
 void TkvConvertor::InitChain(int chainCount, const TkvNodeEvent &resultCallback)
 {
     ResultCallback = resultCallback;

@@ -13,6 +13,7 @@ class TkvBatch;
 class TkvRunContext;
 class TkvRunOptions;
 struct TkvEngineParts;
+class TkvPageRenderer;
 
 /// One converter thread of a chain. Each takes entries from the job's queue (TkvWorkBase's loop) and
 /// calls Convert and then ResultCallback for each. The chain is linked head to tail through
@@ -88,6 +89,8 @@ public:
     const TkvRunOptions &Options() const;
     /// The engine's parts the run's conversions share; null when there are none.
     TkvEngineParts *EngineParts() const;
+    /// The renderer that runs the pages' scripts; null when they are not to run.
+    TkvPageRenderer *Renderer() const;
     /// After a successful conversion: copies the source's file times to the target (KeepFileTime),
     /// deletes the source (DeleteSource), moves it to its path + RenameSource (when set, and only
     /// when no file has that name: an existing one is never replaced). Every failure here is silent

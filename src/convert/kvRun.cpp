@@ -10,6 +10,7 @@
 #include "kvMainThreadInvoker.h"
 #include "kvNativeFile.h"
 #include "kvPath.h"
+#include "kvRenderClient.h"
 #include "kvRunContext.h"
 #include "kvTextFile.h"
 
@@ -54,7 +55,12 @@ void TkvRun::AddSingleFile(const QString &path)
 
 void TkvRun::Convert(const TkvRunOptions &chainOptions, const QString &target)
 {
-    context = std::make_shared<TkvRunContext>(chainOptions, engine);
+    // The page renderer is a browser engine in a helper process: only a run that asks for scripts
+    // starts it, and each chain gets its own, since a stopped renderer takes no more pages.
+    std::shared_ptr<TkvPageRenderer> renderer;
+    if (chainOptions.Boolean(TkvOption::RunScripts))
+        renderer = std::make_shared<TkvRenderClient>();
+    context = std::make_shared<TkvRunContext>(chainOptions, engine, std::move(renderer));
     context->OnAllEnded = [this] { chainEnded(); };
     chain = TkvConvertor::CreateChain(
         job.get(), target, [this](TkvBatch &, TkvNode &entry) { entryDone(entry); }, context);
@@ -75,6 +81,9 @@ void TkvRun::Stop()
 {
     job->Terminate();
     Pause();
+    // A page may keep the renderer for its whole limit; stopping ends such pages at once.
+    if (context && context->Renderer)
+        context->Renderer->Stop();
 }
 
 void TkvRun::Interrupt(const QString &cause)
@@ -127,6 +136,8 @@ void TkvRun::finish()
     converting = false;
     busy += std::chrono::steady_clock::now() - chainStarted;
     chain.reset(); // every member has ended
+    if (context && context->Renderer)
+        context->Renderer->Stop(); // its helper has nothing left to do: let its memory go now
     if (Info) {
         Info->AddCounter(QStringLiteral("A"), job->NodeCount());
         Info->AddCounter(QStringLiteral("S"), job->Successes);

@@ -24,7 +24,9 @@ struct TkvEngineParts;
 ///
 /// Use: Search (or AddSingleFile) fills the job; Convert starts ThreadsCount converters on it; Pause
 /// stops them after their files in progress and keeps the job, so a later Convert goes on with the
-/// rest; Stop also ends the search. When the last converter has ended, the run does its end-of-run
+/// rest; Stop also ends the search. With RunScripts, each Convert starts its own page renderer
+/// (TkvRenderClient); Stop ends the pages it is rendering at once (they fail), Pause lets them finish,
+/// and the end of the chain lets the renderer go. When the last converter has ended, the run does its end-of-run
 /// work and tells its observer RunFinished: posted to the main thread through `mainThread`, or, without
 /// one, from Wait, which the console calls.
 ///
@@ -55,7 +57,7 @@ public:
     void Convert(const TkvRunOptions &options, const QString &target);
     /// Stops every converter after the file it is working on; the job keeps the rest.
     void Pause();
-    /// Pause, and ends the search.
+    /// Pause, ends the search, and ends the pages the renderer is working on.
     void Stop();
     /// Stop, for a cause from outside the run (a signal): the log then ends with the line
     /// "Interrupted => <cause> => ..." after the pages reported so far, and InterruptedBy tells the cause.

@@ -1,9 +1,11 @@
 #include "kvRunContext.h"
 
 #include "kvEngineParts.h"
+#include "kvPageRenderer.h"
 
-TkvRunContext::TkvRunContext(TkvRunOptions options, std::shared_ptr<TkvEngineParts> engine)
-    : Options(std::move(options)), Engine(std::move(engine))
+TkvRunContext::TkvRunContext(TkvRunOptions options, std::shared_ptr<TkvEngineParts> engine,
+                             std::shared_ptr<TkvPageRenderer> renderer)
+    : Options(std::move(options)), Engine(std::move(engine)), Renderer(std::move(renderer))
 {}
 
 int TkvRunContext::Running() const

@@ -9,9 +9,11 @@
 #include <mutex>
 
 struct TkvEngineParts;
+class TkvPageRenderer;
 
 /// What the converters of one chain share with the run that started them: the run's options, the
-/// engine's parts, and the count of converters still running. The run and every converter hold it,
+/// engine's parts, the page renderer when scripts are to run, and the count of converters still
+/// running. The run and every converter hold it,
 /// so it lives until the last of them has let go.
 ///
 /// Counting: a converter counts from the moment it joins the chain until its run has ended (or until
@@ -19,15 +21,18 @@ struct TkvEngineParts;
 /// on its own thread and then wakes whoever waits; after that no converter of the chain touches the
 /// job again.
 ///
-/// Thread safety: Options and Engine are read-only and thread-safe; the count and the wait from any
+/// Thread safety: Options, Engine and Renderer are read-only and thread-safe (the renderer itself is); the count and the wait from any
 /// thread. OnAllEnded is set before the chain starts.
 class TkvRunContext
 {
 public:
-    explicit TkvRunContext(TkvRunOptions options, std::shared_ptr<TkvEngineParts> engine = nullptr);
+    explicit TkvRunContext(TkvRunOptions options, std::shared_ptr<TkvEngineParts> engine = nullptr,
+                           std::shared_ptr<TkvPageRenderer> renderer = nullptr);
 
     const TkvRunOptions Options;
     const std::shared_ptr<TkvEngineParts> Engine; ///< null: nothing is shared between conversions
+    /// Renders the pages when their scripts are to run; null: pages are read as they are stored.
+    const std::shared_ptr<TkvPageRenderer> Renderer;
     /// Called once, on the thread of the converter that ends last. Must not block on the main thread.
     std::function<void()> OnAllEnded;
 

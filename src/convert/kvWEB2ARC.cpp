@@ -4,6 +4,7 @@
 #include "kvEngineParts.h"
 #include "kvMhtMessage.h"
 #include "kvRunOptions.h"
+#include "kvScriptedPage.h"
 #include "kvUrl.h"
 
 TkvWEB2ARC::TkvWEB2ARC(TkvBatch *batch) : TkvConvertor(batch)
@@ -38,6 +39,8 @@ void TkvWEB2ARC::Convert(TkvBatch &batch, TkvNode &node)
         TkvEngineParts *parts = EngineParts();
         TkvMhtMessage message(parts ? &parts->ResourceCache : nullptr, parts ? &parts->CssReferences : nullptr);
         message.MimeFormatted = true;
+        if (TkvPageRenderer *renderer = Renderer())
+            message.FetcherFactory = TkvScriptedPage::Factory(*renderer);
         const QString charset = GetCharset();
         if (!charset.isEmpty())
             message.BodyPart().Charset = charset;

@@ -6,10 +6,11 @@
 
 /// The product's converter: turns one queued HTML page into a single-file MHT web archive with the
 /// archive engine (TkvMhtMessage). Every converter of a chain is one of these when the descriptor's
-/// ConverterClass is TkvWEB2ARC::Class().
+/// ConverterClass is TkvWEB2ARC::Class(). When the run has a page renderer (RunScripts), each page is
+/// read through it (TkvScriptedPage), so the archive holds the page as its scripts left it.
 ///
 /// Thread safety: as TkvConvertor; each conversion builds its own message, nothing is shared between
-/// threads but the run's engine parts (its caches).
+/// threads but the run's engine parts (its caches) and its renderer.
 class TkvWEB2ARC : public TkvConvertor
 {
 public:

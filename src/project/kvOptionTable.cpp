@@ -32,6 +32,8 @@ constexpr std::array<TkvOptionRow, TkvOptionTable::Count> rows{{
     {TkvOption::LogFile, "LogFile", Type::Text, "", "result log written when an unattended run ends"},
     {TkvOption::Reports, "Reports", Type::Boolean, "True",
      "False: no failure or error report, no usage counters in web links"},
+    {TkvOption::RunScripts, "RunScripts", Type::Boolean, "False",
+     "archive each page as its scripts left it (runs web2arc-render)"},
 }};
 
 constexpr bool inTableOrder()

@@ -26,6 +26,7 @@ enum class TkvOption
     Charset,
     LogFile,
     Reports,
+    RunScripts,
 };
 
 /// How an option's text is read.
@@ -56,7 +57,7 @@ struct TkvOptionRow
 class TkvOptionTable
 {
 public:
-    static constexpr size_t Count = size_t(TkvOption::Reports) + 1;
+    static constexpr size_t Count = size_t(TkvOption::RunScripts) + 1;
 
     static const std::array<TkvOptionRow, Count> &Rows();
     static const TkvOptionRow &Row(TkvOption option);

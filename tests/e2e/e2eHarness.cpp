@@ -41,13 +41,24 @@ QString TkvE2eEnv::Executable()
 
 TkvE2eResult TkvE2eEnv::Run(const QStringList &args, int timeoutMs, const QStringList &unset) const
 {
+    return run(Executable(), args, timeoutMs, unset);
+}
+
+TkvE2eResult TkvE2eEnv::RunProgram(const QString &program, const QStringList &args, int timeoutMs) const
+{
+    return run(program, args, timeoutMs, {});
+}
+
+TkvE2eResult TkvE2eEnv::run(const QString &program, const QStringList &args, int timeoutMs,
+                            const QStringList &unset) const
+{
     QProcess process;
     QProcessEnvironment env = Environment();
     for (const QString &name : unset)
         env.remove(name);
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(Root());
-    process.start(Executable(), args);
+    process.start(program, args);
     TkvE2eResult result;
     if (!process.waitForStarted(30000))
         return result;

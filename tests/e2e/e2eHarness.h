@@ -35,6 +35,8 @@ public:
     /// Runs web2arc with `args`; the working folder is Root(). The variables named in `unset` are
     /// left out of its environment.
     TkvE2eResult Run(const QStringList &args, int timeoutMs = 180000, const QStringList &unset = {}) const;
+    /// Run, with another copy of the program.
+    TkvE2eResult RunProgram(const QString &program, const QStringList &args, int timeoutMs = 180000) const;
     /// Writes a project file of name=value lines (CR LF) and runs it.
     TkvE2eResult RunProject(const QStringList &options,
                             const QString &name = QStringLiteral("job.batch-web2arc")) const;
@@ -55,6 +57,8 @@ public:
     static QString ExamplesDir();
 
 private:
+    TkvE2eResult run(const QString &program, const QStringList &args, int timeoutMs, const QStringList &unset) const;
+
     QTemporaryDir dir;
 };
 
