@@ -121,7 +121,8 @@ _web2arc_inline()
 {
     local part=$1 key value candidate
     local -a keys=(Source Target Subdir ThreadsCount IsOverwrite KeepFileTime KeepTargetSubdirs DeleteSource
-        RenameSource PureConsole RunAndClose Daemon RegExt SkipHidden Charset LogFile Reports)
+        RenameSource PureConsole RunAndClose Daemon RegExt SkipHidden Charset LogFile Reports
+        RunScripts)
     if [[ $part != *=* ]]; then
         for key in "${keys[@]}"; do
             [[ ${key,,} == "${part,,}"* ]] && printf '%s=\n' "$key"
@@ -130,7 +131,7 @@ _web2arc_inline()
     fi
     key=${part%%=*} value=${part#*=}
     case ${key,,} in
-        subdir | keepfiletime | keeptargetsubdirs | deletesource | pureconsole | runandclose | skiphidden | reports)
+        subdir | keepfiletime | keeptargetsubdirs | deletesource | pureconsole | runandclose | skiphidden | reports | runscripts)
             compgen -W 'True False' -- "$value" ;;
         isoverwrite) compgen -W 'True False skip' -- "$value" ;;
         source) _web2arc_paths "$value" "${pages[@]}" ;;

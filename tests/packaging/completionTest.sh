@@ -52,7 +52,7 @@ expect 'web2arc -P' -P:
 # Inline option keys, in any letter case, after the colon and after each separator. Outside quotes
 # bash replaces only the text after the last ':' or '='; inside quotes the whole argument.
 expect 'web2arc -P:' Source= Target= Subdir= ThreadsCount= IsOverwrite= KeepFileTime= KeepTargetSubdirs= \
-    DeleteSource= RenameSource= PureConsole= RunAndClose= Daemon= RegExt= SkipHidden= Charset= LogFile= Reports=
+    DeleteSource= RenameSource= PureConsole= RunAndClose= Daemon= RegExt= SkipHidden= Charset= LogFile= Reports= RunScripts=
 expect 'web2arc -p:keep' KeepFileTime= KeepTargetSubdirs=
 expect 'web2arc -P:Source=/in/*.htm?,thr' '/in/*.htm?,ThreadsCount='
 expect 'web2arc "-P:Source=/in/*.htm?;Sub' '-P:Source=/in/*.htm?;Subdir='
@@ -61,6 +61,7 @@ expect 'web2arc -P:Source=/in,Nothing'
 # Values: booleans, the overwrite modes, folders for Target, pages and folders for Source, with the
 # characters the shell would take escaped when the argument is not quoted.
 expect 'web2arc -P:Subdir=' True False
+expect 'web2arc -P:RunScripts=T' True
 expect 'web2arc -P:IsOverwrite=s' skip
 expect 'web2arc -P:Target=m' 'my\ folder/'
 expect 'web2arc "-P:Source=/in,Target=m' '-P:Source=/in,Target=my folder/'
