@@ -5,8 +5,10 @@
 #include "kvMatch.h"
 #include "kvNativeFile.h"
 #include "kvPath.h"
+#include "kvSiteTargetNames.h"
 #include "kvWildcard.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <set>
@@ -37,7 +39,9 @@ std::u32string caseFoldedKey(const QString &text)
 } // namespace
 
 TkvBatch::TkvBatch(const TkvRunOptions &options)
-    : regExt(options.Text(TkvOption::RegExt)), skipHidden(options.Boolean(TkvOption::SkipHidden))
+    : regExt(options.Text(TkvOption::RegExt)), skipHidden(options.Boolean(TkvOption::SkipHidden)),
+      maxPages(options.Integer(TkvOption::MaxPages)),
+      connections(std::max(1, options.Integer(TkvOption::ThreadsCount))), targetExt(options.TargetExt)
 {}
 
 TkvBatch::~TkvBatch()
@@ -55,8 +59,14 @@ void TkvBatch::StartSearch(const QString &source, const QString &target, bool su
     TargetDir = targetPath;
     TkvFileName::MakePath(TargetDir); // a failure is reported per file by the converters
 
-    Mask = TkvPath::NamePart(sourcePath);
-    SourceDir = TkvPath::FolderPart(sourcePath);
+    site = TkvSiteScope::FromSource(source, subdirs);
+    if (site) {
+        Mask = site->Mask();
+        SourceDir = site->Folder();
+    } else {
+        Mask = TkvPath::NamePart(sourcePath);
+        SourceDir = TkvPath::FolderPart(sourcePath);
+    }
     Subdirs = subdirs;
 
     std::lock_guard guard(threadLock);
@@ -70,7 +80,13 @@ void TkvBatch::Execute()
 {
     try {
         RegExtPattern = regExt;
-        SearchFolder(SourceDir, Mask, Subdirs, skipHidden);
+        if (site)
+            SearchSite(*site);
+        else
+            SearchFolder(SourceDir, Mask, Subdirs, skipHidden);
+    } catch (const std::exception &e) {
+        if (site && OnNote)
+            OnNote(QStringLiteral("The search of %1 ended early: %2").arg(site->Folder(), QString::fromUtf8(e.what())));
     } catch (...) {
         // An error ends the search like its normal end; the workers rely on SearchDone.
     }
@@ -115,6 +131,40 @@ void TkvBatch::SearchFolder(const QString &folder, const QString &mask, bool sub
             if (!it->startsWith(u'.'))
                 pending.push_back(current + *it + u'/');
     }
+}
+
+void TkvBatch::SearchSite(const TkvSiteScope &scope)
+{
+    TkvFetchPolicy policy;
+    policy.allowFile = false; // a site's pages never lead to local files
+    TkvFetcher fetcher(policy);
+    TkvSiteSearchOptions options;
+    options.maxPages = maxPages;
+    options.connections = connections;
+    options.stopRequested = [this] { return Terminated(); };
+    if (NameMatcher && !RegExtPattern.isEmpty())
+        options.accepts = [this](const QString &url) { return NameMatcher->Match(url, RegExtPattern); };
+    TkvSiteSearch search(scope, fetcher, options);
+    TkvSiteTargetNames names(scope.FolderUrl().Path(), targetExt);
+    search.OnPage = [&](TkvSitePage &&page) {
+        const QString targetName = names.Assign(TkvUrl::Parse(page.url).Path());
+        if (OnSitePage)
+            OnSitePage(page); // before the entry exists, so its conversion finds what was read
+        auto entry = std::make_unique<TkvNode>();
+        entry->FileName = page.url;
+        entry->TargetName = targetName;
+        queue(std::move(entry));
+    };
+    search.OnNote = [this](const QString &text) {
+        if (OnNote)
+            OnNote(text);
+    };
+    search.Run();
+}
+
+bool TkvBatch::IsSite(const QString &source)
+{
+    return TkvSiteScope::FromSource(source, false).has_value();
 }
 
 bool TkvBatch::Accepts(const QString &path) const

@@ -4,6 +4,8 @@
 #include "kvNode.h"
 #include "kvRunOptions.h"
 #include "kvTargetClaims.h"
+#include "kvSiteScope.h"
+#include "kvSiteSearch.h"
 
 #include <QString>
 #include <QStringList>
@@ -13,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_set>
@@ -22,6 +25,12 @@
 /// request, its subfolders) and queues one TkvNode per accepted file; workers take the entries with
 /// NextNode, in append order, each exactly once, while the search may still be running, and report
 /// their outcomes with AddSuccess / AddFailure.
+///
+/// A site (a web address whose last segment holds a mask, TkvSiteScope::FromSource) is searched by
+/// following links instead (TkvSiteSearch, at most the run's MaxPages pages, ThreadsCount connections):
+/// each page found is queued under its address with the archive name TkvSiteTargetNames gives it below
+/// the target, after OnSitePage has been handed the page's response. RegExt applies to the full
+/// address; the mask and Subdir are the scope's.
 ///
 /// Listing rules: a name is listed when the whole name matches `Mask` ignoring case ('*' any run, '?'
 /// zero or one character); only regular files and links to regular files; a folder's files sorted by
@@ -49,10 +58,10 @@ public:
     TkvBatch &operator=(const TkvBatch &) = delete;
 
     /// Sets TargetDir (creating that folder with its parents; a failure is left for the converters to
-    /// report), SourceDir and Mask (folder and name part of the source, both passed through UrlToPath)
-    /// and Subdirs, then starts the search thread unless it was started before or SearchDone is set.
-    /// An empty SourceDir searches the current folder. Throws std::runtime_error when the target is
-    /// empty; nothing is changed then. REQUIRES: the search thread is not running.
+    /// report), SourceDir and Mask (folder and name part of the source, both passed through UrlToPath;
+    /// for a site, the start folder's address and the mask) and Subdirs, then starts the search thread unless it was
+    /// started before or SearchDone is set. An empty SourceDir searches the current folder. Throws std::runtime_error
+    /// when the target is empty; nothing is changed then. REQUIRES: the search thread is not running.
     void StartSearch(const QString &source, const QString &target, bool subdirs);
     /// Queues `path` when Accepts allows it, then calls OnNodeAdded outside the lock.
     void AddFile(const QString &path);
@@ -96,6 +105,8 @@ public:
 
     /// A "file:" URL as a local path; any other text unchanged (TkvPath::UrlToPath).
     static QString UrlToPath(const QString &text);
+    /// True when `source` names a web site to search rather than one page or a folder.
+    static bool IsSite(const QString &source);
 
     // ---- counters, read directly after the run (or under the lock while it runs) ----
     std::atomic<int> Successes{0};
@@ -113,12 +124,20 @@ public:
     TkvNodeEvent OnNodeAdded;
     /// Called once when the search has ended (also after AddSingleFile), on the thread that ended it.
     std::function<void(TkvBatch &)> OnSearchDone;
+    /// A site search's page, before its entry is queued: on the search thread. May keep the response
+    /// for the page's conversion.
+    std::function<void(const TkvSitePage &page)> OnSitePage;
+    /// A sentence for the log from a site search (a page that could not be read, the stop at MaxPages):
+    /// on the search thread.
+    std::function<void(const QString &text)> OnNote;
 
 protected:
     /// The search thread's body.
     virtual void Execute();
     /// Lists `folder` and, with `subdirs`, every folder below it, queueing accepted files.
     void SearchFolder(const QString &folder, const QString &mask, bool subdirs, bool skipHidden);
+    /// Follows the links of the site `scope` names, queueing each page found.
+    void SearchSite(const TkvSiteScope &scope);
 
 private:
     void setSearchDone();
@@ -126,6 +145,10 @@ private:
 
     const QString regExt;  // the run's RegExt, for RegExtPattern when the search starts
     const bool skipHidden; // the run's SkipHidden
+    const int maxPages;    // the run's MaxPages, for a site
+    const int connections; // the run's ThreadsCount: requests to a site at one time
+    const QString targetExt;
+    std::optional<TkvSiteScope> site; // set by StartSearch when the source is a site
 
     mutable std::recursive_mutex lock;
     std::vector<std::unique_ptr<TkvNode>> Nodes;

@@ -9,8 +9,9 @@ class TkvBatch;
 /// One queue entry of a batch job: a file (or web address) to convert and its outcome. Owned by its
 /// job and alive until the job is destroyed; everyone else holds plain pointers.
 ///
-/// Thread safety: `Index` and `FileName` are fixed once the entry is queued. `Status` and `Message` are
-/// written by the one worker that took the entry; readers on other threads take the job's lock.
+/// Thread safety: `Index`, `FileName` and `TargetName` are fixed once the entry is queued. `Status`
+/// and `Message` are written by the one worker that took the entry; readers on other threads take the
+/// job's lock.
 struct TkvNode
 {
     static constexpr int Running = 0;
@@ -20,7 +21,10 @@ struct TkvNode
     int Status = Running;
     int Index = 0;    ///< position in the job's list, also the entry's result row
     QString FileName; ///< full source path, or the text of a single add
-    QString Message;  ///< target path on success, error text on failure
+    /// The archive's path below the target, chosen by a site search ("api/x.mht"); empty: the
+    /// converter names the archive after FileName.
+    QString TargetName;
+    QString Message; ///< target path on success, error text on failure
 };
 
 /// A callback taking the job and one of its entries: the job's added-entry callback and the

@@ -185,7 +185,10 @@ QString TkvConvertor::ComputeTargetPath(TkvBatch &batch, TkvNode &node)
     const QString &source = node.FileName;
     QString relative;
     const bool webAddress = source.startsWith(QLatin1String("http"), Qt::CaseInsensitive) && source.contains(u':');
-    if (webAddress)
+    const bool named = !node.TargetName.isEmpty(); // a site's page: named by the search, extension included
+    if (named)
+        relative = node.TargetName;
+    else if (webAddress)
         relative = webAddressStem(source);
     else if (Options().Boolean(TkvOption::KeepTargetSubdirs) && !batch.SourceDir.isEmpty() &&
              source.startsWith(batch.SourceDir))
@@ -198,12 +201,14 @@ QString TkvConvertor::ComputeTargetPath(TkvBatch &batch, TkvNode &node)
         target += u'/';
     target += relative;
 
-    // The extension starts at the last dot of the name part.
-    const qsizetype nameStart = target.lastIndexOf(u'/') + 1;
-    const qsizetype dot = target.lastIndexOf(u'.');
-    if (dot >= nameStart && !webAddress)
-        target.truncate(dot);
-    target += Options().TargetExt;
+    if (!named) {
+        // The extension starts at the last dot of the name part.
+        const qsizetype nameStart = target.lastIndexOf(u'/') + 1;
+        const qsizetype dot = target.lastIndexOf(u'.');
+        if (dot >= nameStart && !webAddress)
+            target.truncate(dot);
+        target += Options().TargetExt;
+    }
 
     target = AdjustTargetName(target);
 

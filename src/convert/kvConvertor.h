@@ -68,7 +68,8 @@ public:
     int ChainCount = 1;                          ///< members from this one to the tail, this one included
 
     /// The target path of `node` under the job's TargetDir:
-    /// - the relative name is the path below the job's SourceDir when KeepTargetSubdirs is true and
+    /// - the relative name is the entry's TargetName when it has one (a site's page; the extension is
+    ///   then kept as it is), else the path below the job's SourceDir when KeepTargetSubdirs is true and
     ///   the entry lies below SourceDir, else the name part; for a web address ("http...") it is the
     ///   text after the scheme's ':' without the fragment, with every '/', '\' and ':' replaced by '_';
     /// - the extension (of a web address: only within the last segment of its path, before the query)

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 
 TkvRun::TkvRun(TkvRunOptions runOptions, TkvRunObserver &observer, TkvMainThreadInvoker *mainThread)
     : options(std::move(runOptions)), observer(observer), mainThread(mainThread),
@@ -25,6 +26,8 @@ TkvRun::TkvRun(TkvRunOptions runOptions, TkvRunObserver &observer, TkvMainThread
 {
     job->OnNodeAdded = [this](TkvBatch &, TkvNode &entry) { this->observer.EntryAdded(*this, entry); };
     job->OnSearchDone = [this](TkvBatch &) { this->observer.SearchFinished(*this); };
+    job->OnSitePage = [this](const TkvSitePage &page) { keepSitePage(page); };
+    job->OnNote = [this](const QString &text) { note(text); };
 }
 
 TkvRun::~TkvRun()
@@ -109,6 +112,34 @@ void TkvRun::entryDone(TkvNode &entry)
     observer.EntryDone(*this, entry);
 }
 
+void TkvRun::keepSitePage(const TkvSitePage &page)
+{
+    auto part = std::make_shared<TkvCachedPart>();
+    part->url = page.url;
+    part->bytes = page.result.body;
+    part->contentType = page.result.contentType;
+    part->finalUrl = page.result.finalUrl;
+    part->fetchedAt = page.result.fetchedAt.isValid() ? page.result.fetchedAt : QDateTime::currentDateTimeUtc();
+    engine->ResourceCache.Insert(std::move(part)); // a page larger than the cache is read again
+}
+
+void TkvRun::note(const QString &text)
+{
+    {
+        std::lock_guard guard(resultsLock);
+        notes.append(text);
+    }
+    const QByteArray line = "web2arc: " + text.toLocal8Bit() + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    std::fflush(stderr);
+}
+
+QStringList TkvRun::Notes() const
+{
+    std::lock_guard guard(resultsLock);
+    return notes;
+}
+
 void TkvRun::chainEnded()
 {
     // On the last converter's thread: the end of the run belongs to the main thread.
@@ -170,7 +201,8 @@ QString TkvRun::NothingFound(bool &error) const
     const QString folder = job->SourceDir.isEmpty() ? QStringLiteral("./") : job->SourceDir;
     if (source.contains(QChar(0)))
         return QStringLiteral("no pages found: Source holds a NUL character, which no file name can hold");
-    if (sourceFolderMissing || !TkvFileName::IsDir(folder)) {
+    const bool site = TkvBatch::IsSite(source); // its folder is an address: what went wrong is in the notes
+    if (!site && (sourceFolderMissing || !TkvFileName::IsDir(folder))) {
         if (TkvPath::IsWebAddress(source))
             return QStringLiteral("no pages found: Source %1 is no folder here, and a web address is converted "
                                   "only when its scheme is written in lower case (http:// or https://)")
@@ -178,7 +210,7 @@ QString TkvRun::NothingFound(bool &error) const
         return QStringLiteral("no pages found: the folder %1 does not exist").arg(folder);
     }
     const bool wildcard = job->Mask.contains(u'*') || job->Mask.contains(u'?');
-    if (!wildcard && !TkvFileName::Exists(folder + job->Mask))
+    if (!site && !wildcard && !TkvFileName::Exists(folder + job->Mask))
         return QStringLiteral("no pages found: %1 does not exist").arg(folder + job->Mask);
     error = false;
     QString text = QStringLiteral("no pages found in %1 matching %2").arg(folder, job->Mask);

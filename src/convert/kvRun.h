@@ -17,10 +17,14 @@ class TkvConvertor;
 class TkvMainThreadInvoker;
 class TkvRunContext;
 struct TkvEngineParts;
+struct TkvSitePage;
 
 /// One run: the job that finds the pages (TkvBatch), the chain of converters that turns them into
 /// archives, the result lines, the engine's parts the conversions share, and the end-of-run work
 /// (usage counters, failure report, log file) done in one place for the console and the window.
+///
+/// A site's search hands each page it read to the engine's resource cache, where the page's conversion
+/// takes it instead of fetching it again.
 ///
 /// Use: Search (or AddSingleFile) fills the job; Convert starts ThreadsCount converters on it; Pause
 /// stops them after their files in progress and keeps the job, so a later Convert goes on with the
@@ -97,6 +101,9 @@ public:
     static QString RegExtProblem(const QString &pattern);
     /// The result lines so far, in the order the entries were reported.
     QStringList Results() const;
+    /// What the search had to say (a site's page that could not be read, the stop at MaxPages), in
+    /// order; each is also written to standard error as it comes.
+    QStringList Notes() const;
 
     /// "Success" for status 1, "Failure" for 2, "Running" otherwise.
     static QString StatusWord(int status);
@@ -128,6 +135,8 @@ public:
 
 private:
     void entryDone(TkvNode &entry);
+    void keepSitePage(const TkvSitePage &page);
+    void note(const QString &text);
     void chainEnded();
     void finish();
 
@@ -148,4 +157,5 @@ private:
     std::shared_ptr<int> alive = std::make_shared<int>(0); ///< lets a posted end see the run is gone
     mutable std::mutex resultsLock;
     QStringList results;
+    QStringList notes; ///< guarded by resultsLock
 };

@@ -4,7 +4,10 @@
 #include "kvCharset.h"
 #include "kvContentType.h"
 #include "kvMhtError.h"
+#include "kvResourceCache.h"
 #include "kvUrl.h"
+
+#include <optional>
 
 namespace {
 
@@ -30,6 +33,23 @@ void checkPage(const TkvUrl &url, const TkvFetchResult &page)
     if (binaryType || page.body.left(4096).contains('\0'))
         throw EMhtError(QStringLiteral("Cannot convert %1: the file holds binary data, not an HTML page.")
                             .arg(quoted(displayName(url))));
+}
+
+/// The page a site search read and left in the cache, or nothing: every other page is read afresh.
+std::optional<TkvFetchResult> pageFromCache(TkvResourceCache *cache, const TkvUrl &url)
+{
+    if (!cache || !url.IsHttp())
+        return std::nullopt;
+    const std::shared_ptr<const TkvCachedPart> part = cache->Find(url.ToString());
+    if (!part || !part->fetchedAt.isValid())
+        return std::nullopt;
+    TkvFetchResult page;
+    page.body = part->bytes;
+    page.contentType = part->contentType;
+    page.finalUrl = part->finalUrl;
+    page.fetchedAt = part->fetchedAt;
+    page.httpStatus = 200;
+    return page;
 }
 
 } // namespace
@@ -58,7 +78,9 @@ void TkvMhtMessage::CreateMHTMLBody(const QString &url, int flags, const QString
     policy.allowFile = pageUrl.IsFile();
     const std::unique_ptr<TkvFetcher> fetcher =
         FetcherFactory ? FetcherFactory(pageUrl.ToString(), policy) : std::make_unique<TkvFetcher>(policy);
-    const TkvFetchResult page = fetcher->Fetch(pageUrl.ToString());
+    // A fetcher factory answers for the page itself (as its scripts left it): it has the last word.
+    std::optional<TkvFetchResult> cached = FetcherFactory ? std::nullopt : pageFromCache(cache, pageUrl);
+    const TkvFetchResult page = cached ? std::move(*cached) : fetcher->Fetch(pageUrl.ToString());
     checkPage(pageUrl, page);
 
     TkvArchiveBuilder builder(*fetcher, flags & mhtSuppressAll, charset, cache, cssReferences);

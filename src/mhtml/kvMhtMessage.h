@@ -52,7 +52,8 @@ public:
     TFetcherFactory FetcherFactory;
 
     /// Fetches `url` (file:, http:, https:, or an absolute local path) and its resources and builds
-    /// the message; `flags` (TkvMhtFlags) leave kinds of resources out; `user` and `password`
+    /// the message (a page a site search left in the cache, TkvCachedPart::fetchedAt, is taken from
+    /// there instead); `flags` (TkvMhtFlags) leave kinds of resources out; `user` and `password`
     /// authenticate HTTP requests. A resource that cannot be fetched is left out; an empty page gives
     /// the archive of a blank page. Throws EMhtError when the page itself cannot be read or is binary,
     /// or `Charset` is unknown.

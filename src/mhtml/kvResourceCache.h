@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QHash> // std::hash<QString>
 #include <QString>
 
@@ -22,6 +23,9 @@ struct TkvCachedPart
     QString finalUrl;     ///< where the bytes came from after redirects (empty: same as url)
     qint64 fileSize = -1; ///< file: resources only: stamp the bytes were read with (-1: not a file)
     qint64 fileMtimeNs = 0;
+    /// Set only for a page a site search read and left here for its conversion, which then takes the
+    /// page from the cache instead of fetching it again: when it was read.
+    QDateTime fetchedAt;
 
     /// The encoded part body (e.g. base64 lines), made by `encode` on the first call and returned as is
     /// on every later call, on any thread. If `encode` throws, nothing is stored and the exception

@@ -34,6 +34,7 @@ constexpr std::array<TkvOptionRow, TkvOptionTable::Count> rows{{
      "False: no failure or error report, no usage counters in web links"},
     {TkvOption::RunScripts, "RunScripts", Type::Boolean, "False",
      "archive each page as its scripts left it (runs web2arc-render)"},
+    {TkvOption::MaxPages, "MaxPages", Type::Integer, "10000", "a web site's search stops after this many pages"},
 }};
 
 constexpr bool inTableOrder()

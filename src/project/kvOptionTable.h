@@ -27,6 +27,7 @@ enum class TkvOption
     LogFile,
     Reports,
     RunScripts,
+    MaxPages,
 };
 
 /// How an option's text is read.
@@ -57,7 +58,7 @@ struct TkvOptionRow
 class TkvOptionTable
 {
 public:
-    static constexpr size_t Count = size_t(TkvOption::RunScripts) + 1;
+    static constexpr size_t Count = size_t(TkvOption::MaxPages) + 1;
 
     static const std::array<TkvOptionRow, Count> &Rows();
     static const TkvOptionRow &Row(TkvOption option);

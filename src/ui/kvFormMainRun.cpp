@@ -93,7 +93,7 @@ bool TkvFrmMain::search()
         return false;
     }
     NewBatch();
-    if (source.startsWith(QLatin1String("http"))) {
+    if (source.startsWith(QLatin1String("http")) && !TkvBatch::IsSite(source)) {
         AddSourceFile(source);
         return true;
     }
