@@ -34,7 +34,7 @@ TEST(SiteE2eTest, ASiteBecomesOneArchivePerPageAndMaxPagesIsSaidOnStandardError)
 
     TkvE2eEnv env;
     const QString target = env.Path(QStringLiteral("out"));
-    const QString options = QStringLiteral("-P:Source=%1,Target=%2,Subdir=1,ThreadsCount=2,PureConsole=1,MaxPages=%3");
+    const QString options = QStringLiteral("-P:Source=%1,Target=%2,Subdir=True,ThreadsCount=2,PureConsole=1,MaxPages=%3");
     const TkvE2eResult whole = env.Run({options.arg(site.Url("/docs/*.html"), target, QStringLiteral("100"))});
     ASSERT_TRUE(whole.Finished);
     EXPECT_EQ(whole.ExitCode, 0) << whole.Err.toStdString();
