@@ -207,6 +207,17 @@ TEST_F(KvRunSiteTest, StopEndsTheSearchOfASiteWithoutEnd)
     EXPECT_EQ(run->Job().NodeCount(), found); // nothing more after the end
 }
 
+TEST_F(KvRunSiteTest, ASiteThatYieldsNoPageSaysNothingWasFoundThereAndWhy)
+{
+    TTestSite site; // nothing served: the start page is missing
+    convert(site.Url("/docs/*.html"), false);
+    EXPECT_EQ(run->Job().NodeCount(), 0);
+    EXPECT_EQ(run->SearchReport(), QStringLiteral("no pages found in %1 matching *.html.").arg(site.Url("/docs/")));
+    const QStringList notes = run->Notes();
+    EXPECT_TRUE(std::any_of(notes.begin(), notes.end(), [](const QString &n) { return n.contains(u"HTTP 404"); }))
+        << notes.join(u'\n').toStdString();
+}
+
 TEST(KvBatchSiteTest, OnlyAnAddressWithAMaskInItsLastSegmentIsASite)
 {
     EXPECT_TRUE(TkvBatch::IsSite(QStringLiteral("https://host/docs/*.htm?")));
