@@ -122,7 +122,7 @@ _web2arc_inline()
     local part=$1 key value candidate
     local -a keys=(Source Target Subdir ThreadsCount IsOverwrite KeepFileTime KeepTargetSubdirs DeleteSource
         RenameSource PureConsole RunAndClose Daemon RegExt SkipHidden Charset LogFile Reports
-        RunScripts)
+        RunScripts MaxPages)
     if [[ $part != *=* ]]; then
         for key in "${keys[@]}"; do
             [[ ${key,,} == "${part,,}"* ]] && printf '%s=\n' "$key"

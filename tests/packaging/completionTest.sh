@@ -52,7 +52,7 @@ expect 'web2arc -P' -P:
 # Inline option keys, in any letter case, after the colon and after each separator. Outside quotes
 # bash replaces only the text after the last ':' or '='; inside quotes the whole argument.
 expect 'web2arc -P:' Source= Target= Subdir= ThreadsCount= IsOverwrite= KeepFileTime= KeepTargetSubdirs= \
-    DeleteSource= RenameSource= PureConsole= RunAndClose= Daemon= RegExt= SkipHidden= Charset= LogFile= Reports= RunScripts=
+    DeleteSource= RenameSource= PureConsole= RunAndClose= Daemon= RegExt= SkipHidden= Charset= LogFile= Reports= RunScripts= MaxPages=
 expect 'web2arc -p:keep' KeepFileTime= KeepTargetSubdirs=
 expect 'web2arc -P:Source=/in/*.htm?,thr' '/in/*.htm?,ThreadsCount='
 expect 'web2arc "-P:Source=/in/*.htm?;Sub' '-P:Source=/in/*.htm?;Subdir='
